@@ -1,0 +1,57 @@
+#include "platform/Streams.h"
+#include "platform/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+using namespace oru;
+
+TEST(SysUtils, StrToIntAcceptsSignsAndHexOnlyWithin32Bits) {
+    int32_t v = 0;
+    EXPECT_TRUE(TryStrToInt("12", v));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(TryStrToInt("-1", v));
+    EXPECT_EQ(v, -1);
+    EXPECT_TRUE(TryStrToInt("+7", v));
+    EXPECT_EQ(v, 7);
+    EXPECT_TRUE(TryStrToInt("2147483647", v));
+    EXPECT_TRUE(TryStrToInt("-2147483648", v));
+    EXPECT_EQ(v, INT32_MIN);
+    EXPECT_FALSE(TryStrToInt("2147483648", v));
+    EXPECT_FALSE(TryStrToInt("99999999999999999999", v));
+    EXPECT_TRUE(TryStrToInt("$FF", v));
+    EXPECT_EQ(v, 255);
+    EXPECT_TRUE(TryStrToInt("0x10", v));
+    EXPECT_EQ(v, 16);
+    for (const char* bad : {"", "abc", "1x", " 1", "1 ", "-", "$", "0x", "1.0"})
+        EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
+    EXPECT_THROW(StrToInt("abc"), EConvertError);
+}
+
+TEST(SysUtils, TrimCutsControlCharacters) {
+    EXPECT_EQ(Trim(" \t\r\nab c\x01 "), "ab c");
+    EXPECT_EQ(TrimRight("  a  "), "  a");
+    EXPECT_EQ(TrimLeft("  a  "), "a  ");
+    EXPECT_EQ(Trim("   "), "");
+}
+
+TEST(SysUtils, TextComparisonFoldsAsciiOnly) {
+    EXPECT_TRUE(SameText("UniBrook", "UNIBROOK"));
+    EXPECT_FALSE(SameText("a", "ab"));
+    EXPECT_LT(CompareText("*", "01.22.01.16"), 0);
+    EXPECT_GT(CompareText("01.23.00.00", "01.22.01.16"), 0);
+    EXPECT_EQ(CompareText("01.22.01.16", "01.22.01.16"), 0);
+    EXPECT_EQ(UpperCase("c:\\data\\ews files\xe9"), "C:\\DATA\\EWS FILES\xe9");
+}
+
+TEST(SysUtils, FormatAndMemoryStream) {
+    EXPECT_EQ(Format("There are %d files to update.", 3), "There are 3 files to update.");
+    TMemoryStream m;
+    m.WriteBuffer("abcdef", 6);
+    EXPECT_EQ(m.GetSize(), 6);
+    m.SetPosition(2);
+    char buf[8] = {};
+    EXPECT_EQ(m.Read(buf, 8), 4);
+    EXPECT_STREQ(buf, "cdef");
+    m.SetPosition(5);
+    EXPECT_THROW(m.ReadBuffer(buf, 2), EReadError);
+}
