@@ -4,6 +4,7 @@
 // to it, so callers never name the class.
 #pragma once
 
+#include "platform/DateTimeUtils.h"
 #include "platform/SysUtils.h"
 
 #include <cstdint>
@@ -14,9 +15,6 @@
 #undef DeleteFile
 
 namespace oru {
-
-// Days since 30 December 1899, midnight; the fraction is the time of day.
-using TDateTime = double;
 
 class EFileError : public EStreamError {
 public:
@@ -58,7 +56,14 @@ public:
     virtual TDateTime FileModified(const std::string& fileName);
     virtual TDateTime FileCreated(const std::string& fileName);
     virtual TDateTime FileAccessed(const std::string& fileName);
+    // fileTime: 100-nanosecond intervals since 1 January 1601 (UTC unless already
+    // local); local converts it to local time first.
+    virtual bool FileTimeToDateTime(uint64_t fileTime, TDateTime& dateTime, bool local);
+    virtual bool FileTimeToLocalDateTime(uint64_t fileTime, TDateTime& dateTime);
 };
+
+// The platform's own implementation, made by the platform half.
+TFileUtils& PlatformFileUtils();
 
 // The selected implementation (the platform's own unless a test replaces it).
 TFileUtils& FileUtils();
@@ -68,6 +73,7 @@ bool ForceDirectories(const std::string& path);
 bool CreateDirectory(const std::string& path);
 bool DirectoryExists(const std::string& path);
 void CheckForceDirectories(const std::string& path);
+// format: every "%s" stands for the file name ("%%" for a percent sign).
 [[noreturn]] void RaiseFileError(FileErrorKind kind, const std::string& fileName, const char* format);
 [[noreturn]] void RaiseOpenError(const std::string& fileName);  // "Cannot open the file '%s'"
 [[noreturn]] void RaiseReadError(const std::string& fileName);  // "Error reading file '%s'"
@@ -84,6 +90,18 @@ std::string AppendSystemError(const std::string& message, int32_t code);
 std::string SystemErrorMessage(int32_t code);
 int32_t GetLastOsError();
 void SetLastOsError(int32_t code);
+// The generic-failure code whose text stands in for a missing explanation.
+constexpr int32_t ErrorCodeFail = static_cast<int32_t>(0x80004005u);
+constexpr int32_t ErrorInvalidParameter = 87;
+
+// Full name of the running program.
+std::string ProgramFileName();
+// The program's name without folder and extension: names the temporary folder and
+// is the default prefix of temporary files.
+std::string DefaultTempName();
+// Removes the cached temporary folder when it is empty and forgets it; runs by
+// itself when the program ends.
+void ReleaseTempLocation();
 
 // Framework-style file routines, each a thin call into the platform.
 constexpr int32_t faReadOnly = 0x01;

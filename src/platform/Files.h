@@ -62,11 +62,15 @@ public:
     void Lock(uint32_t flags);
     void Unlock();
     void Close();
-    // Closes and deletes the file when it was created by this object's mode
-    // (0xFFFF, or a mode without fmOpenOrCreate).
+    // Gives up a file this object was making: closes it, and deletes it when the
+    // mode created it (0xFFFF or fmCreateNew). A file that existed before is kept.
     void Discard();
     // Last-write time from a local date-time; false when a conversion or the call fails.
     bool SetFileTime(TDateTime localTime);
+    // A date-time (local time when local is set) as a UTC file time in 100-nanosecond
+    // intervals since 1601; false, with the last error 87 for a date-time that is no
+    // date, when a conversion fails.
+    static bool DateTimeToFileTime(uint64_t& fileTime, bool local, TDateTime dateTime);
 
     const std::string& FileName() const { return fileName_; }
     uint16_t Mode() const { return mode_; }
@@ -76,11 +80,13 @@ public:
 private:
     uint16_t mode_ = 0;
     std::string fileName_;
-    intptr_t handle_;
+    intptr_t handle_ = -1; // the invalid-handle value of both halves
     bool locked_ = false;
+    bool deleteOnClose_ = false; // the system does it on Windows; the POSIX half by hand
 };
 
-// Both end with a path delimiter (empty when the system gives nothing).
+// Both end with a path delimiter (empty when the system gives nothing; always empty
+// where there is no such folder).
 std::string GetSystemFolder();
 std::string GetWindowsFolder(bool shared);
 

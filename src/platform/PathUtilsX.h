@@ -19,8 +19,17 @@ public:
     virtual std::string NormalizePath(const std::string& path);
     virtual int32_t MaxPath();
     virtual std::string GetTempFolder();
+
+protected:
+    // The shared rules of slots 1 and 3 over a set of delimiter characters; with
+    // driveColon a ":" also ends the folder part (as in "C:name").
+    static std::string FolderPart(const std::string& fileName, bool withTrailing,
+                                  const char* delimiters, bool driveColon);
+    static std::string WithTrailing(const std::string& path, bool keepEmpty,
+                                    const char* delimiters);
 };
 
+// The one instance, made by the platform half on first use.
 TPathUtils& PathUtils();
 
 // Folder part up to the last "\" or ":"; "/" is an ordinary character.

@@ -119,4 +119,18 @@ int CompareText(const std::string& a, const std::string& b) {
 
 bool SameText(const std::string& a, const std::string& b) { return CompareText(a, b) == 0; }
 
+std::string ReadSizedText(const std::function<uint32_t(char*, uint32_t)>& call,
+                          uint32_t initialRoom) {
+    std::string buffer(initialRoom ? initialRoom : 1, '\0');
+    uint32_t n = call(buffer.data(), static_cast<uint32_t>(buffer.size()));
+    if (n >= buffer.size()) {
+        buffer.assign(n, '\0');
+        n = call(buffer.data(), static_cast<uint32_t>(buffer.size()));
+        if (n >= buffer.size())
+            return {};
+    }
+    buffer.resize(n);
+    return buffer;
+}
+
 } // namespace oru

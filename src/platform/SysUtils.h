@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 
 namespace oru {
@@ -73,5 +74,12 @@ std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 bool SameText(const std::string& a, const std::string& b);
 int CompareText(const std::string& a, const std::string& b);
+
+// Text from a system call that fills a buffer: call(buffer, room) returns the length
+// copied without the terminating NUL when it fits, the room it needs (with the NUL)
+// when it does not, and 0 on failure. The call is repeated once with the room asked
+// for; a failure, or a second answer that still does not fit, gives an empty text.
+std::string ReadSizedText(const std::function<uint32_t(char*, uint32_t)>& call,
+                          uint32_t initialRoom);
 
 } // namespace oru
