@@ -9,8 +9,10 @@ namespace {
 constexpr int64_t MSecsPerDay = 86400000;
 // Day number of 30 December 1899 counted from 1 January 0001 as day 1.
 constexpr int64_t DateDelta = 693594;
-constexpr double MinDateTime = -693593.0;           // 1 January 0001
-constexpr double MaxDateTime = 2958466.0 - 1e-9;    // before 1 January 10000
+// Exclusive bounds: the time of 1 January 0001 runs from -693593 towards -693594,
+// and 1 January 10000 begins at 2958466.
+constexpr double MinDateTimeBound = -693594.0;
+constexpr double MaxDateTimeBound = 2958466.0;
 
 bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
@@ -45,7 +47,7 @@ bool TryEncodeDateTime(const TSystemTime& f, TDateTime& value) {
 }
 
 bool TryDecodeDateTime(TDateTime value, TSystemTime& f) {
-    if (!std::isfinite(value) || value < MinDateTime || value > MaxDateTime)
+    if (!std::isfinite(value) || value <= MinDateTimeBound || value >= MaxDateTimeBound)
         return false;
     double whole = std::trunc(value);
     int64_t ms = std::llround(std::fabs(value - whole) * MSecsPerDay);

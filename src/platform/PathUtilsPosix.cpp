@@ -7,7 +7,8 @@
 namespace oru {
 
 namespace {
-const char* const Delimiters = "\\/";
+// "/" first: it is the one added.
+const char* const Delimiters = "/\\";
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();

@@ -1,5 +1,6 @@
-// Path questions on POSIX systems, where "/" is the native delimiter and "\" (the
-// form the rest of the system writes) is taken as one too.
+// Path questions on POSIX systems, where "/" is the native delimiter (the one a
+// trailing delimiter adds) and "\" (the form the rest of the system writes) is
+// taken as one too.
 #pragma once
 
 #include "platform/PathUtilsX.h"

@@ -16,9 +16,10 @@ std::string TPathUtils::FolderPart(const std::string& fileName, bool withTrailin
 
 std::string TPathUtils::WithTrailing(const std::string& path, bool keepEmpty,
                                      const char* delimiters) {
+    // The first delimiter is the one added.
     if (path.empty())
-        return keepEmpty ? std::string() : std::string("\\");
-    return std::strchr(delimiters, path.back()) ? path : path + "\\";
+        return keepEmpty ? std::string() : std::string(1, delimiters[0]);
+    return std::strchr(delimiters, path.back()) ? path : path + delimiters[0];
 }
 
 std::string TPathUtils::ExtractFilePath(const std::string& fileName, bool withTrailing) {

@@ -21,8 +21,9 @@ public:
     virtual std::string GetTempFolder();
 
 protected:
-    // The shared rules of slots 1 and 3 over a set of delimiter characters; with
-    // driveColon a ":" also ends the folder part (as in "C:name").
+    // The shared rules of slots 1 and 3 over a set of delimiter characters (the
+    // first is the one added); with driveColon a ":" also ends the folder part (as
+    // in "C:name").
     static std::string FolderPart(const std::string& fileName, bool withTrailing,
                                   const char* delimiters, bool driveColon);
     static std::string WithTrailing(const std::string& path, bool keepEmpty,

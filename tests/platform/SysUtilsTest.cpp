@@ -55,3 +55,31 @@ TEST(SysUtils, FormatAndMemoryStream) {
     m.SetPosition(5);
     EXPECT_THROW(m.ReadBuffer(buf, 2), EReadError);
 }
+
+TEST(SysUtils, SizedTextGrowsOnceAndRefusesASecondMiss) {
+    auto source = [](std::string text, int* calls) {
+        return [text, calls](char* buffer, uint32_t room) -> uint32_t {
+            ++*calls;
+            if (text.size() + 1 > room)
+                return static_cast<uint32_t>(text.size() + 1);
+            text.copy(buffer, text.size());
+            buffer[text.size()] = '\0';
+            return static_cast<uint32_t>(text.size());
+        };
+    };
+    int calls = 0;
+    EXPECT_EQ(ReadSizedText(source("C:\\Windows", &calls), 261), "C:\\Windows");
+    EXPECT_EQ(calls, 1);
+    calls = 0;
+    std::string longPath(300, 'x');
+    EXPECT_EQ(ReadSizedText(source(longPath, &calls), 261), longPath);
+    EXPECT_EQ(calls, 2);
+    calls = 0;
+    EXPECT_EQ(ReadSizedText(source("abc", &calls), 3), "abc"); // exactly one short
+    EXPECT_EQ(calls, 2);
+    // The value grew between the two calls.
+    int grow = 0;
+    auto growing = [&grow](char*, uint32_t) -> uint32_t { return 400 + 10 * grow++; };
+    EXPECT_EQ(ReadSizedText(growing, 261), "");
+    EXPECT_EQ(ReadSizedText([](char*, uint32_t) -> uint32_t { return 0; }, 261), "");
+}

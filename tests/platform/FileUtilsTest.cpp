@@ -1,0 +1,150 @@
+// The platform-neutral rules of the file utilities: the error message builder, the
+// file-error raisers and the folder-creation recursion (over a replaceable
+// implementation, so the recursion is seen call by call).
+#include "platform/FileUtilsX.h"
+#include "platform/SoftRegDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+using namespace oru;
+
+TEST(ErrorMessage, BuilderJoinsContextDetailAndCode) {
+    EXPECT_EQ(BuildErrorMessage("Cannot open", "Not found.", 2, "%d"), "Cannot open.\r\nNot found (2)");
+    EXPECT_EQ(BuildErrorMessage("Ends with one.", "x", 5, "%d"), "Ends with one.\r\nx (5)");
+    EXPECT_EQ(BuildErrorMessage("", "Only detail", 0, ""), "Only detail");
+    EXPECT_EQ(BuildErrorMessage("c", "two..", 1, nullptr), "c.\r\ntwo."); // one stop only
+    EXPECT_EQ(BuildErrorMessage("c", "hex", 255, "%X"), "c.\r\nhex (FF)");
+}
+
+TEST(ErrorMessage, MissingDetailBecomesTheGenericFailureText) {
+    std::string generic = SystemErrorMessage(ErrorCodeFail);
+    EXPECT_FALSE(generic.empty());
+    EXPECT_NE(generic.back(), '.');
+    EXPECT_EQ(BuildErrorMessage("c", "", 7, nullptr), "c.\r\n" + generic);
+    EXPECT_EQ(AppendSystemError("Something failed", 0), "Something failed.\r\n" + generic);
+}
+
+TEST(ErrorMessage, SystemTextIsTrimmedAndKeepsTheLastError) {
+    SetLastOsError(13);
+    std::string text = SystemErrorMessage(2);
+    EXPECT_EQ(GetLastOsError(), 13);
+    ASSERT_FALSE(text.empty());
+    EXPECT_GT(static_cast<unsigned char>(text.back()), ' ');
+    EXPECT_NE(text.back(), '.');
+    EXPECT_EQ(AppendSystemError("ctx", 2), "ctx.\r\n" + text + " (2)");
+}
+
+namespace {
+
+// Folders live in a set; every creation is recorded.
+class FakeFileUtils : public TFileUtils {
+public:
+    std::set<std::string> folders;
+    std::set<std::string> refused;
+    std::vector<std::string> created;
+
+    bool CreateDirectory(const std::string& path) override {
+        if (refused.count(path))
+            return false;
+        folders.insert(path);
+        created.push_back(path);
+        return true;
+    }
+    bool DirectoryExists(const std::string& path) override { return folders.count(path) != 0; }
+    [[noreturn]] void RaiseError(FileErrorKind kind, const std::string& message) override {
+        lastKind = kind;
+        throw EFileError(message, 99);
+    }
+    void GetFileTimes(const std::string&, TFileTimes& times) override {
+        times.Created = 1;
+        times.LastAccessed = 2;
+        times.LastWritten = 3;
+    }
+    FileErrorKind lastKind = FileErrorKind::Generic;
+};
+
+class Replaced : public ::testing::Test {
+protected:
+    void SetUp() override { SetFileUtils(&fake); }
+    void TearDown() override { SetFileUtils(nullptr); }
+    FakeFileUtils fake;
+};
+
+} // namespace
+
+TEST_F(Replaced, FreeRoutinesReachTheSelectedImplementation) {
+    EXPECT_EQ(&FileUtils(), &fake);
+    EXPECT_EQ(FileUtils().FileCreated("f"), 1);
+    EXPECT_EQ(FileUtils().FileAccessed("f"), 2);
+    EXPECT_EQ(FileUtils().FileModified("f"), 3);
+    SetFileUtils(nullptr);
+    EXPECT_EQ(&FileUtils(), &PlatformFileUtils());
+}
+
+TEST_F(Replaced, ForceDirectoriesCreatesMissingLevelsTopDown) {
+    fake.folders = {"root"};
+    EXPECT_TRUE(ForceDirectories("root\\a\\b\\"));
+    EXPECT_EQ(fake.created, (std::vector<std::string>{"root\\a", "root\\a\\b"}));
+    fake.created.clear();
+    EXPECT_TRUE(ForceDirectories("root\\a\\b"));
+    EXPECT_TRUE(ForceDirectories(""));
+    EXPECT_TRUE(fake.created.empty());
+}
+
+TEST_F(Replaced, ForceDirectoriesStopsBelowALevelThatCannotBeMade) {
+    fake.folders = {"root"};
+    fake.refused = {"root\\blocked"};
+    EXPECT_FALSE(ForceDirectories("root\\blocked\\x\\y"));
+    EXPECT_TRUE(fake.created.empty());
+
+    auto check = [] { CheckForceDirectories("root\\blocked\\x"); };
+    try {
+        check();
+        FAIL() << "nothing raised";
+    } catch (const EFileError& e) {
+        EXPECT_EQ(e.Message(), "Cannot create the directory 'root\\blocked\\x'");
+        EXPECT_EQ(fake.lastKind, FileErrorKind::Generic);
+    }
+}
+
+TEST_F(Replaced, RaisersFormatOnlyTheFileName) {
+    auto message = [&](auto raise, const std::string& name) {
+        try {
+            raise(name);
+        } catch (const EFileError& e) {
+            return e.Message();
+        }
+        return std::string("nothing raised");
+    };
+    EXPECT_EQ(message(RaiseOpenError, "a"), "Cannot open the file 'a'");
+    EXPECT_EQ(fake.lastKind, FileErrorKind::Open);
+    EXPECT_EQ(message(RaiseReadError, "b"), "Error reading file 'b'");
+    EXPECT_EQ(fake.lastKind, FileErrorKind::Read);
+    EXPECT_EQ(message(RaiseSeekError, "c"), "File seek error in 'c'");
+    EXPECT_EQ(fake.lastKind, FileErrorKind::Seek);
+    EXPECT_EQ(message(RaiseWriteError, "d"), "Error writing to the file 'd'");
+    EXPECT_EQ(fake.lastKind, FileErrorKind::Write);
+    // Percent signs in names are text, never formatting.
+    EXPECT_EQ(message(RaiseOpenError, "100%d %s %n.txt"), "Cannot open the file '100%d %s %n.txt'");
+    try {
+        RaiseFileError(FileErrorKind::Lock, "f", "%s and %s, 50%% %d");
+    } catch (const EFileError& e) {
+        EXPECT_EQ(e.Message(), "f and f, 50% %d");
+    }
+}
+
+TEST(SoftRegDefaults, ProvidersReplaceAndRestoreTheBuiltInNames) {
+    EXPECT_EQ(SoftRegDefaultCompany(), "Oru Software");
+    EXPECT_EQ(SoftRegDefaultProduct(), "");
+    int asked = 0;
+    SetSoftRegDefaults([] { return std::string("Maker"); }, [&] { return "P" + std::to_string(++asked); });
+    EXPECT_EQ(SoftRegDefaultCompany(), "Maker");
+    EXPECT_EQ(SoftRegDefaultProduct(), "P1");
+    EXPECT_EQ(SoftRegDefaultProduct(), "P2"); // asked each time, never cached
+    SetSoftRegDefaults(nullptr, nullptr);
+    EXPECT_EQ(SoftRegDefaultCompany(), "Oru Software");
+    EXPECT_EQ(SoftRegDefaultProduct(), "");
+}
