@@ -1,5 +1,6 @@
 #include "install/ProductCatalogue.h"
 
+#include "platform/FileUtilsX.h"
 #include "platform/SysUtils.h"
 
 #include <atomic>
@@ -81,7 +82,7 @@ const std::thread::id kMainThread = std::this_thread::get_id();
 std::string RunningModuleFileName()
 {
     auto& s = State();
-    return s.ModuleFileName ? s.ModuleFileName() : std::string();
+    return s.ModuleFileName ? s.ModuleFileName() : ProgramFileName();
 }
 
 // The name after the last folder delimiter. Both delimiters count so that the

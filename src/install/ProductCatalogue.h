@@ -53,7 +53,8 @@ void SetApplicationTitleProvider(TTitleProvider provider);
 // them only to tell whether the program runs as the product itself.
 void SetCodewellExecutableNames(std::vector<std::string> names);
 
-// The full file name of the running module. Null (the default) asks the platform.
+// The full file name of the running module. Null (the default) asks the platform
+// for the program file.
 using TModuleFileNameProvider = std::function<std::string()>;
 void SetModuleFileNameProvider(TModuleFileNameProvider provider);
 

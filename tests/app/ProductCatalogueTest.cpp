@@ -101,6 +101,14 @@ TEST_F(CatalogueTest, VerantoIsKeyedByTheRunningModuleName)
     EXPECT_EQ(DataFolderName(), "Data\\");
 }
 
+TEST_F(CatalogueTest, RunningModuleDefaultsToTheProgramFile)
+{
+    SetProductKind(9);
+    EXPECT_EQ(RegistryProductName().rfind("app_core_tests", 0), 0u) << RegistryProductName();
+    SetProductKind(0);
+    EXPECT_EQ(ProductDisplayName(), "app_core_tests");
+}
+
 TEST_F(CatalogueTest, DisplayNameFallbackReadsTheTitleOnceOnTheMainThread)
 {
     int titleReads = 0;
