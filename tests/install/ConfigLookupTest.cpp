@@ -1,4 +1,5 @@
 #include "install/ConfigLookup.h"
+#include "platform/PathUtilsX.h"
 
 #include "TempFolder.h"
 
@@ -10,6 +11,9 @@ namespace oru {
 namespace {
 
 using test::TTempFolder;
+
+// The delimiter the platform adds to a folder that lacks one.
+const std::string D = IncludeTrailingDelimiter("x", true).substr(1);
 
 TEST(ConfigValueName, MapsKeysCaseSensitivelyWithNetworkPrefix) {
     EXPECT_EQ(ConfigValueName("EWS", false), "AMS_EWS");
@@ -33,7 +37,7 @@ protected:
 
 TEST_F(ConfigFileValueTest, FolderValueKeepsInnerBlanksAndIsNormalised) {
     auto file = Config("ZIP4 c:\\zip4\\\r\nEWS  c:\\data\\ews files  \r\nDPV c:\\dpv\\\r\n");
-    EXPECT_EQ(ConfigFileValue(file, "EWS"), "C:\\DATA\\EWS FILES\\");
+    EXPECT_EQ(ConfigFileValue(file, "EWS"), "C:\\DATA\\EWS FILES" + D);
     // A value that already ends in a delimiter does not get a second one.
     EXPECT_EQ(ConfigFileValue(file, "DPV"), "C:\\DPV\\");
     EXPECT_EQ(ConfigFileValue(file, "ZIP4"), "C:\\ZIP4\\");
@@ -41,14 +45,14 @@ TEST_F(ConfigFileValueTest, FolderValueKeepsInnerBlanksAndIsNormalised) {
 
 TEST_F(ConfigFileValueTest, KeyLineMatchesIgnoringCaseAndFirstLineWins) {
     auto file = Config("# comment\n\tews\tc:\\x\nEWS c:\\second\n");
-    EXPECT_EQ(ConfigFileValue(file, "EWS"), "C:\\X\\");
-    EXPECT_EQ(ConfigFileValue(file, "ews"), "C:\\X\\");
+    EXPECT_EQ(ConfigFileValue(file, "EWS"), "C:\\X" + D);
+    EXPECT_EQ(ConfigFileValue(file, "ews"), "C:\\X" + D);
 }
 
 TEST_F(ConfigFileValueTest, LineEndingsAndLastLineWithoutNewline) {
-    EXPECT_EQ(ConfigFileValue(Config("A a\rB b\rEWS e"), "EWS"), "E\\");
-    EXPECT_EQ(ConfigFileValue(Config("A a\nEWS e\n"), "A"), "A\\");
-    EXPECT_EQ(ConfigFileValue(Config("A a\r\n\r\nEWS e\r\n"), "EWS"), "E\\");
+    EXPECT_EQ(ConfigFileValue(Config("A a\rB b\rEWS e"), "EWS"), "E" + D);
+    EXPECT_EQ(ConfigFileValue(Config("A a\nEWS e\n"), "A"), "A" + D);
+    EXPECT_EQ(ConfigFileValue(Config("A a\r\n\r\nEWS e\r\n"), "EWS"), "E" + D);
 }
 
 TEST_F(ConfigFileValueTest, SingleWordKeysTakeOnlyTheSecondWord) {
@@ -60,7 +64,7 @@ TEST_F(ConfigFileValueTest, SingleWordKeysTakeOnlyTheSecondWord) {
     EXPECT_EQ(ConfigFileValue(file, "ADDR3SIZE"), "");
     // The shape is chosen by the key as the caller wrote it: in lower case it is
     // an ordinary folder key, although the line still matches.
-    EXPECT_EQ(ConfigFileValue(file, "application"), "PARCELON EXTRA WORDS\\");
+    EXPECT_EQ(ConfigFileValue(file, "application"), "PARCELON EXTRA WORDS" + D);
 }
 
 TEST_F(ConfigFileValueTest, NoValueGivesEmpty) {
@@ -75,7 +79,7 @@ TEST_F(ConfigFileValueTest, NoValueGivesEmpty) {
 
 TEST_F(ConfigFileValueTest, FileModeOfConfigValueReadsTheNamedFile) {
     auto file = Config("EWS c:\\e\n");
-    EXPECT_EQ(ConfigValue(false, true, "ignored", file, "EWS"), "C:\\E\\");
+    EXPECT_EQ(ConfigValue(false, true, "ignored", file, "EWS"), "C:\\E" + D);
     EXPECT_EQ(ConfigValue(false, false, "", dir.File("none.dat"), "EWS"), "");
 }
 
@@ -101,7 +105,7 @@ TEST_F(ConfigRegistryValueTest, ConfigFolderRedirectsToItsFileAndIgnoresTheValue
     dir.Write("z4config.dat", "EWS  c:\\data\\ews files\n");
     values["AMS_CONFIG"] = dir.Folder();
     values["AMS_EWS"] = "D:\\registry\\";
-    EXPECT_EQ(Lookup("EWS"), "C:\\DATA\\EWS FILES\\");
+    EXPECT_EQ(Lookup("EWS"), "C:\\DATA\\EWS FILES" + D);
 
     // Without an EWS line the registry value is still not consulted.
     dir.Write("z4config.dat", "DPV c:\\dpv\n");
@@ -123,7 +127,7 @@ TEST_F(ConfigRegistryValueTest, NetworkFlagPrefixesBothNames) {
 
     dir.Write("z4config.dat", "EWS n:\\ews\n");
     values["NETWORK_AMS_CONFIG"] = dir.Folder();
-    EXPECT_EQ(Lookup("EWS", true), "N:\\EWS\\");
+    EXPECT_EQ(Lookup("EWS", true), "N:\\EWS" + D);
 }
 
 TEST_F(ConfigRegistryValueTest, ConfigFolderWithoutDelimiterFindsNoFile) {
