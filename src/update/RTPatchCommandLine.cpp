@@ -41,7 +41,8 @@ TRTPatchCommandLine BuildRTPatchCommandLine(const std::string& installDir,
     result.DriveSwitch = BuildDriveSwitch(installDir, windowsFolder);
     if (!result.DriveSwitch.empty())
         result.Text = result.DriveSwitch + " ";
-    result.Text += "\"" + FolderWithoutDelimiter(installDir) + "\" \"" + patchArchivePath + "\"";
+    result.Text.append("\"").append(FolderWithoutDelimiter(installDir)).append("\" \"");
+    result.Text.append(patchArchivePath).append("\"");
     return result;
 }
 

@@ -16,7 +16,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,9 +38,12 @@ std::string Unescape(const std::string& s) {
     return out;
 }
 
+// The process environment as the system holds it (a test sets it through the
+// system, which the C runtime's own copy would not see).
 std::string Env(const char* name) {
-    const char* v = std::getenv(name);
-    return v ? v : "";
+    char buffer[MAX_PATH * 2] = {};
+    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
 }
 
 class Recorder {
