@@ -140,7 +140,7 @@ TEST(SoftRegDefaults, ProvidersReplaceAndRestoreTheBuiltInNames) {
     EXPECT_EQ(SoftRegDefaultCompany(), "Oru Software");
     EXPECT_EQ(SoftRegDefaultProduct(), "");
     int asked = 0;
-    SetSoftRegDefaults([] { return std::string("Maker"); }, [&] { return "P" + std::to_string(++asked); });
+    SetSoftRegDefaults([] { return std::string("Maker"); }, [&] { return std::string(1, 'P').append(std::to_string(++asked)); });
     EXPECT_EQ(SoftRegDefaultCompany(), "Maker");
     EXPECT_EQ(SoftRegDefaultProduct(), "P1");
     EXPECT_EQ(SoftRegDefaultProduct(), "P2"); // asked each time, never cached

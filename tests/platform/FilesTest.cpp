@@ -112,7 +112,7 @@ TEST(FileIo, NegativeCountsRaiseWithoutTouchingTheFile) {
     ScratchFolder dir;
     std::string name = dir / "n.bin";
     WriteWholeFile(name, "abcdef");
-    TFile f(name, fmOpenReadWrite);
+    TFile f(name, fmOpenReadWrite | fmShareDenyNone);
     f.Seek(2, SeekOrigin::Begin);
     char buf[4];
     auto r = Raised<EFileReadError>([&] { f.Read(buf, -1); });
