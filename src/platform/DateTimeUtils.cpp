@@ -14,7 +14,9 @@ constexpr int64_t DateDelta = 693594;
 constexpr double MinDateTimeBound = -693594.0;
 constexpr double MaxDateTimeBound = 2958466.0;
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -38,9 +40,9 @@ bool TryEncodeDateTime(const TSystemTime& f, TDateTime& value) {
         f.Milliseconds > 999)
         return false;
     double days = static_cast<double>(DayNumber(f.Year, f.Month, f.Day) - DateDelta);
-    double time = static_cast<double>(((f.Hour * 60 + f.Minute) * 60 + f.Second) * 1000 +
-                                      f.Milliseconds) /
-                  static_cast<double>(MSecsPerDay);
+    double time =
+        static_cast<double>(((f.Hour * 60 + f.Minute) * 60 + f.Second) * 1000 + f.Milliseconds) /
+        static_cast<double>(MSecsPerDay);
     // Before the epoch the day counts backwards but the time of day still forwards.
     value = days < 0 ? days - time : days + time;
     return true;

@@ -77,10 +77,10 @@ std::string TFileUtilsPosix::CreateTempFile(std::string folder, std::string pref
     TFileDescriptor fd(::mkstemps(path.data(), 4));
     if (!fd.Valid()) {
         int code = errno;
-        throw EOSError(AppendSystemError(Format("Cannot create a temporary file or folder in '%s'",
-                                                folder.c_str()),
-                                         code),
-                       static_cast<uint32_t>(code));
+        throw EOSError(
+            AppendSystemError(
+                Format("Cannot create a temporary file or folder in '%s'", folder.c_str()), code),
+            static_cast<uint32_t>(code));
     }
     // The system path has the same length, so the unique part sits at the same place.
     name.replace(name.size() - 10, 6, path, path.size() - 10, 6);
@@ -148,15 +148,18 @@ std::string SystemErrorMessage(int32_t code) {
         if (text.rfind("Unknown error", 0) == 0)
             text.clear();
     }
-    while (!text.empty() &&
-           (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
         text.pop_back();
     errno = saved;
     return text;
 }
 
-int32_t GetLastOsError() { return errno; }
-void SetLastOsError(int32_t code) { errno = code; }
+int32_t GetLastOsError() {
+    return errno;
+}
+void SetLastOsError(int32_t code) {
+    errno = code;
+}
 
 std::string ProgramFileName() {
     std::string name(4096, '\0');
@@ -202,6 +205,8 @@ bool RenameFileReplace(const std::string& from, const std::string& to) {
     return ::rename(SystemPath(from).c_str(), SystemPath(to).c_str()) == 0;
 }
 
-bool RemoveDir(const std::string& path) { return ::rmdir(SystemPath(path).c_str()) == 0; }
+bool RemoveDir(const std::string& path) {
+    return ::rmdir(SystemPath(path).c_str()) == 0;
+}
 
 } // namespace oru

@@ -8,7 +8,7 @@
 namespace oru {
 
 class TFileUtilsPosix : public TFileUtils {
-public:
+  public:
     bool CreateDirectory(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
     std::string CreateTempFile(std::string folder, std::string prefix) override;
@@ -22,7 +22,7 @@ std::string SystemPath(const std::string& path);
 
 // Owns one POSIX file descriptor.
 class TFileDescriptor {
-public:
+  public:
     TFileDescriptor() = default;
     explicit TFileDescriptor(int fd) : fd_(fd) {}
     ~TFileDescriptor() { Reset(); }
@@ -39,7 +39,7 @@ public:
     }
     bool Reset(int fd = -1);
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -11,9 +11,9 @@ namespace {
 
 std::string FormatMessageText(DWORD source, HMODULE module, DWORD code) {
     char* raw = nullptr;
-    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source,
-                               module, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                               reinterpret_cast<LPSTR>(&raw), 0, nullptr);
+    DWORD n = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | source, module, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&raw), 0, nullptr);
     TLocalMemory owned(raw);
     return n && raw ? std::string(raw, n) : std::string();
 }
@@ -130,15 +130,18 @@ std::string SystemErrorMessage(int32_t code) {
         if (netmsg)
             text = FormatMessageText(FORMAT_MESSAGE_FROM_HMODULE, netmsg.Get(), id);
     }
-    while (!text.empty() &&
-           (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
         text.pop_back();
     ::SetLastError(saved);
     return text;
 }
 
-int32_t GetLastOsError() { return static_cast<int32_t>(::GetLastError()); }
-void SetLastOsError(int32_t code) { ::SetLastError(static_cast<DWORD>(code)); }
+int32_t GetLastOsError() {
+    return static_cast<int32_t>(::GetLastError());
+}
+void SetLastOsError(int32_t code) {
+    ::SetLastError(static_cast<DWORD>(code));
+}
 
 std::string ProgramFileName() {
     std::string name(MAX_PATH, '\0');
@@ -159,7 +162,9 @@ bool FileExists(const std::string& fileName) {
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool DeleteFile(const std::string& fileName) { return ::DeleteFileA(fileName.c_str()) != 0; }
+bool DeleteFile(const std::string& fileName) {
+    return ::DeleteFileA(fileName.c_str()) != 0;
+}
 
 int32_t FileGetAttr(const std::string& fileName) {
     DWORD attr = ::GetFileAttributesA(fileName.c_str());
@@ -175,6 +180,8 @@ bool RenameFileReplace(const std::string& from, const std::string& to) {
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool RemoveDir(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != 0; }
+bool RemoveDir(const std::string& path) {
+    return ::RemoveDirectoryA(path.c_str()) != 0;
+}
 
 } // namespace oru

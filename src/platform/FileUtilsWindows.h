@@ -6,7 +6,7 @@
 namespace oru {
 
 class TFileUtilsWindows : public TFileUtils {
-public:
+  public:
     bool CreateDirectory(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
     std::string CreateTempFile(std::string folder, std::string prefix) override;

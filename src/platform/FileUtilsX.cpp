@@ -45,8 +45,12 @@ std::string FormatWithName(const char* format, const std::string& fileName) {
 
 } // namespace
 
-TFileUtils& FileUtils() { return selected ? *selected : PlatformFileUtils(); }
-void SetFileUtils(TFileUtils* impl) { selected = impl; }
+TFileUtils& FileUtils() {
+    return selected ? *selected : PlatformFileUtils();
+}
+void SetFileUtils(TFileUtils* impl) {
+    selected = impl;
+}
 
 bool TFileUtils::ForceDirectories(const std::string& path) {
     if (path.empty())
@@ -66,7 +70,9 @@ void TFileUtils::CheckForceDirectories(const std::string& path) {
                                FormatWithName("Cannot create the directory '%s'", path));
 }
 
-std::string TFileUtils::CreateTempFile(std::string, std::string) { return {}; }
+std::string TFileUtils::CreateTempFile(std::string, std::string) {
+    return {};
+}
 
 void TFileUtils::GetTempLocation(std::string& folder, std::string& prefix) {
     if (folder.empty()) {
@@ -98,16 +104,26 @@ TDateTime TFileUtils::FileAccessed(const std::string& fileName) {
     return times.LastAccessed;
 }
 
-bool TFileUtils::FileTimeToDateTime(uint64_t, TDateTime&, bool) { return false; }
+bool TFileUtils::FileTimeToDateTime(uint64_t, TDateTime&, bool) {
+    return false;
+}
 
 bool TFileUtils::FileTimeToLocalDateTime(uint64_t fileTime, TDateTime& dateTime) {
     return FileUtils().FileTimeToDateTime(fileTime, dateTime, true);
 }
 
-bool ForceDirectories(const std::string& path) { return FileUtils().ForceDirectories(path); }
-bool CreateDirectory(const std::string& path) { return FileUtils().CreateDirectory(path); }
-bool DirectoryExists(const std::string& path) { return FileUtils().DirectoryExists(path); }
-void CheckForceDirectories(const std::string& path) { FileUtils().CheckForceDirectories(path); }
+bool ForceDirectories(const std::string& path) {
+    return FileUtils().ForceDirectories(path);
+}
+bool CreateDirectory(const std::string& path) {
+    return FileUtils().CreateDirectory(path);
+}
+bool DirectoryExists(const std::string& path) {
+    return FileUtils().DirectoryExists(path);
+}
+void CheckForceDirectories(const std::string& path) {
+    FileUtils().CheckForceDirectories(path);
+}
 
 void RaiseFileError(FileErrorKind kind, const std::string& fileName, const char* format) {
     std::string message = FormatWithName(format, fileName);
@@ -161,6 +177,8 @@ std::string DefaultTempName() {
     return name;
 }
 
-void ReleaseTempLocation() { RemoveCachedFolder(TempCache().folder); }
+void ReleaseTempLocation() {
+    RemoveCachedFolder(TempCache().folder);
+}
 
 } // namespace oru

@@ -17,13 +17,14 @@
 namespace oru {
 
 class EFileError : public EStreamError {
-public:
-    EFileError(std::string message, int32_t code) : EStreamError(std::move(message)), ErrorCode(code) {}
+  public:
+    EFileError(std::string message, int32_t code)
+        : EStreamError(std::move(message)), ErrorCode(code) {}
     int32_t ErrorCode;
 };
 #define ORU_FILE_ERROR(Name)                                                                       \
     class Name : public EFileError {                                                               \
-    public:                                                                                        \
+      public:                                                                                      \
         using EFileError::EFileError;                                                              \
     };
 ORU_FILE_ERROR(EFileLockError)
@@ -43,7 +44,7 @@ struct TFileTimes {
 };
 
 class TFileUtils {
-public:
+  public:
     virtual ~TFileUtils() = default;
     virtual bool ForceDirectories(const std::string& path);
     virtual bool CreateDirectory(const std::string& path) = 0;
@@ -74,7 +75,8 @@ bool CreateDirectory(const std::string& path);
 bool DirectoryExists(const std::string& path);
 void CheckForceDirectories(const std::string& path);
 // format: every "%s" stands for the file name ("%%" for a percent sign).
-[[noreturn]] void RaiseFileError(FileErrorKind kind, const std::string& fileName, const char* format);
+[[noreturn]] void RaiseFileError(FileErrorKind kind, const std::string& fileName,
+                                 const char* format);
 [[noreturn]] void RaiseOpenError(const std::string& fileName);  // "Cannot open the file '%s'"
 [[noreturn]] void RaiseReadError(const std::string& fileName);  // "Error reading file '%s'"
 [[noreturn]] void RaiseSeekError(const std::string& fileName);  // "File seek error in '%s'"

@@ -13,7 +13,7 @@
 namespace oru {
 
 // Mode words.
-constexpr uint16_t fmCreate = 0xFFFF;        // read/write, no sharing, create or truncate
+constexpr uint16_t fmCreate = 0xFFFF; // read/write, no sharing, create or truncate
 constexpr uint16_t fmOpenRead = 0x0000;
 constexpr uint16_t fmOpenWrite = 0x0001;
 constexpr uint16_t fmOpenReadWrite = 0x0002;
@@ -21,9 +21,9 @@ constexpr uint16_t fmShareExclusive = 0x0010;
 constexpr uint16_t fmShareDenyWrite = 0x0020;
 constexpr uint16_t fmShareDenyRead = 0x0030;
 constexpr uint16_t fmShareDenyNone = 0x0040;
-constexpr uint16_t fmCreateNew = 0x2000;     // fail when the file exists
-constexpr uint16_t fmLockOnOpen = 0x4000;    // with fmShareDenyNone: exclusive lock after opening
-constexpr uint16_t fmOpenOrCreate = 0x8000;  // open, or create when missing; no truncation
+constexpr uint16_t fmCreateNew = 0x2000;    // fail when the file exists
+constexpr uint16_t fmLockOnOpen = 0x4000;   // with fmShareDenyNone: exclusive lock after opening
+constexpr uint16_t fmOpenOrCreate = 0x8000; // open, or create when missing; no truncation
 
 // File-creation flags as the system's file-creation call takes them.
 constexpr uint32_t FileFlagsNormalSequential = 0x08000080;
@@ -47,7 +47,7 @@ struct TFileCreateInfo {
 using TFileCreateHook = std::function<void(TFileCreateInfo&)>;
 
 class TFile : public TStream {
-public:
+  public:
     TFile(const std::string& fileName, uint16_t mode);
     TFile(const std::string& fileName, uint32_t flags, uint16_t mode,
           const TFileCreateHook& hook = nullptr);
@@ -77,7 +77,7 @@ public:
     bool Locked() const { return locked_; }
     bool IsOpen() const;
 
-private:
+  private:
     uint16_t mode_ = 0;
     std::string fileName_;
     intptr_t handle_ = -1; // the invalid-handle value of both halves

@@ -14,7 +14,9 @@ namespace oru {
 
 namespace {
 
-bool CreatesFile(uint16_t mode) { return mode == fmCreate || (mode & fmCreateNew) != 0; }
+bool CreatesFile(uint16_t mode) {
+    return mode == fmCreate || (mode & fmCreateNew) != 0;
+}
 
 // Open flags for a mode word; -1 for a word that names no valid access or sharing.
 // POSIX has no sharing modes: the code is only checked.
@@ -80,9 +82,13 @@ TFile::TFile(const std::string& fileName, uint32_t flags, uint16_t mode,
     fd.Release();
 }
 
-TFile::~TFile() { Close(); }
+TFile::~TFile() {
+    Close();
+}
 
-bool TFile::IsOpen() const { return handle_ >= 0; }
+bool TFile::IsOpen() const {
+    return handle_ >= 0;
+}
 
 int32_t TFile::Read(void* buffer, int32_t count) {
     if (count < 0) {
@@ -113,14 +119,18 @@ int32_t TFile::Write(const void* buffer, int32_t count) {
 }
 
 int64_t TFile::Seek(int64_t offset, SeekOrigin origin) {
-    int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                 : origin == SeekOrigin::Current ? SEEK_CUR
+                                                 : SEEK_END;
     off_t pos = ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), whence);
     if (pos < 0)
         RaiseSeekError(fileName_);
     return static_cast<int64_t>(pos);
 }
 
-int64_t TFile::GetSize() { return TStream::GetSize(); }
+int64_t TFile::GetSize() {
+    return TStream::GetSize();
+}
 
 void TFile::SetSize(int64_t size) {
     Seek(size, SeekOrigin::Begin);
@@ -217,7 +227,11 @@ bool TFile::SetFileTime(TDateTime localTime) {
 }
 
 // There are no system and Windows folders here.
-std::string GetSystemFolder() { return {}; }
-std::string GetWindowsFolder(bool) { return {}; }
+std::string GetSystemFolder() {
+    return {};
+}
+std::string GetWindowsFolder(bool) {
+    return {};
+}
 
 } // namespace oru

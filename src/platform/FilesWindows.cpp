@@ -15,8 +15,12 @@ constexpr DWORD LockOffsetLow = 0xFFFFFFFE;
 constexpr DWORD LockOffsetHigh = 0xFFFFFFFF;
 constexpr DWORD LockLength = 1;
 
-HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-intptr_t FromHandle(HANDLE h) { return reinterpret_cast<intptr_t>(h); }
+HANDLE AsHandle(intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+intptr_t FromHandle(HANDLE h) {
+    return reinterpret_cast<intptr_t>(h);
+}
 
 OVERLAPPED LockRegion() {
     OVERLAPPED ov = {};
@@ -78,7 +82,9 @@ OpenParameters FromMode(uint16_t mode) {
     return p;
 }
 
-bool CreatesFile(uint16_t mode) { return mode == fmCreate || (mode & fmCreateNew) != 0; }
+bool CreatesFile(uint16_t mode) {
+    return mode == fmCreate || (mode & fmCreateNew) != 0;
+}
 
 } // namespace
 
@@ -123,9 +129,13 @@ TFile::TFile(const std::string& fileName, uint32_t flags, uint16_t mode,
     h.Release();
 }
 
-TFile::~TFile() { Close(); }
+TFile::~TFile() {
+    Close();
+}
 
-bool TFile::IsOpen() const { return AsHandle(handle_) != INVALID_HANDLE_VALUE; }
+bool TFile::IsOpen() const {
+    return AsHandle(handle_) != INVALID_HANDLE_VALUE;
+}
 
 int32_t TFile::Read(void* buffer, int32_t count) {
     if (count < 0) {
@@ -160,7 +170,9 @@ int64_t TFile::Seek(int64_t offset, SeekOrigin origin) {
     return static_cast<int64_t>((static_cast<uint64_t>(static_cast<DWORD>(high)) << 32) | low);
 }
 
-int64_t TFile::GetSize() { return TStream::GetSize(); }
+int64_t TFile::GetSize() {
+    return TStream::GetSize();
+}
 
 void TFile::SetSize(int64_t size) {
     Seek(size, SeekOrigin::Begin);
@@ -221,7 +233,8 @@ bool TFile::DateTimeToFileTime(uint64_t& fileTime, bool local, TDateTime dateTim
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    SYSTEMTIME st = {f.Year, f.Month, f.DayOfWeek, f.Day, f.Hour, f.Minute, f.Second, f.Milliseconds};
+    SYSTEMTIME st = {f.Year, f.Month,  f.DayOfWeek, f.Day,
+                     f.Hour, f.Minute, f.Second,    f.Milliseconds};
     FILETIME ft;
     if (!::SystemTimeToFileTime(&st, &ft))
         return false;
@@ -245,24 +258,24 @@ bool TFile::SetFileTime(TDateTime localTime) {
 }
 
 std::string GetSystemFolder() {
-    return IncludeTrailingDelimiter(
-        ReadSizedText(
-            [](char* buffer, uint32_t room) {
-                return static_cast<uint32_t>(::GetSystemDirectoryA(buffer, room));
-            },
-            MAX_PATH + 1),
-        true);
+    return IncludeTrailingDelimiter(ReadSizedText(
+                                        [](char* buffer, uint32_t room) {
+                                            return static_cast<uint32_t>(
+                                                ::GetSystemDirectoryA(buffer, room));
+                                        },
+                                        MAX_PATH + 1),
+                                    true);
 }
 
 std::string GetWindowsFolder(bool shared) {
-    return IncludeTrailingDelimiter(
-        ReadSizedText(
-            [shared](char* buffer, uint32_t room) {
-                return static_cast<uint32_t>(shared ? ::GetSystemWindowsDirectoryA(buffer, room)
-                                                    : ::GetWindowsDirectoryA(buffer, room));
-            },
-            MAX_PATH + 1),
-        true);
+    return IncludeTrailingDelimiter(ReadSizedText(
+                                        [shared](char* buffer, uint32_t room) {
+                                            return static_cast<uint32_t>(
+                                                shared ? ::GetSystemWindowsDirectoryA(buffer, room)
+                                                       : ::GetWindowsDirectoryA(buffer, room));
+                                        },
+                                        MAX_PATH + 1),
+                                    true);
 }
 
 } // namespace oru

@@ -35,7 +35,9 @@ std::string TPathUtilsPosix::ExtractFilePath(const std::string& fileName, bool w
     return FolderPart(fileName, withTrailing, Delimiters, false);
 }
 
-std::string TPathUtilsPosix::GetUserProfileFolder() { return Environment("HOME"); }
+std::string TPathUtilsPosix::GetUserProfileFolder() {
+    return Environment("HOME");
+}
 
 std::string TPathUtilsPosix::IncludeTrailingDelimiter(const std::string& path, bool keepEmpty) {
     return WithTrailing(path, keepEmpty, Delimiters);

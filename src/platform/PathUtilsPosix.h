@@ -8,7 +8,7 @@
 namespace oru {
 
 class TPathUtilsPosix : public TPathUtils {
-public:
+  public:
     int32_t GetCommonAppDataFolder(std::string& path) override;
     std::string ExtractFilePath(const std::string& fileName, bool withTrailing) override;
     std::string GetUserProfileFolder() override;

@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include "platform/PathUtilsWindows.h"
 
@@ -74,7 +74,9 @@ std::string TPathUtilsWindows::LongPathName(const std::string& path) {
 
 std::string TPathUtilsWindows::GetTempFolder() {
     std::string temp = ReadSizedText(
-        [](char* buffer, uint32_t room) { return static_cast<uint32_t>(::GetTempPathA(room, buffer)); },
+        [](char* buffer, uint32_t room) {
+            return static_cast<uint32_t>(::GetTempPathA(room, buffer));
+        },
         MAX_PATH + 1);
     if (temp.empty())
         return temp;

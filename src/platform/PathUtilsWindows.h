@@ -6,7 +6,7 @@
 namespace oru {
 
 class TPathUtilsWindows : public TPathUtils {
-public:
+  public:
     int32_t GetCommonAppDataFolder(std::string& path) override;
     std::string GetUserProfileFolder() override;
     int32_t GetLocalAppDataFolder(std::string& path) override;

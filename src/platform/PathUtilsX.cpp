@@ -26,20 +26,30 @@ std::string TPathUtils::ExtractFilePath(const std::string& fileName, bool withTr
     return FolderPart(fileName, withTrailing, "\\", true);
 }
 
-std::string TPathUtils::GetUserProfileFolder() { return {}; }
+std::string TPathUtils::GetUserProfileFolder() {
+    return {};
+}
 
 std::string TPathUtils::IncludeTrailingDelimiter(const std::string& path, bool keepEmpty) {
     return WithTrailing(path, keepEmpty, "\\");
 }
 
 // Short names are a Windows matter; elsewhere the path is already its long form.
-std::string TPathUtils::LongPathName(const std::string& path) { return path; }
+std::string TPathUtils::LongPathName(const std::string& path) {
+    return path;
+}
 
-std::string TPathUtils::NormalizePath(const std::string& path) { return path; }
+std::string TPathUtils::NormalizePath(const std::string& path) {
+    return path;
+}
 
-int32_t TPathUtils::MaxPath() { return 260; }
+int32_t TPathUtils::MaxPath() {
+    return 260;
+}
 
-std::string TPathUtils::GetTempFolder() { return {}; }
+std::string TPathUtils::GetTempFolder() {
+    return {};
+}
 
 std::string ExtractFilePath(const std::string& fileName, bool withTrailing) {
     return PathUtils().ExtractFilePath(fileName, withTrailing);
@@ -49,6 +59,8 @@ std::string IncludeTrailingDelimiter(const std::string& path, bool keepEmpty) {
     return PathUtils().IncludeTrailingDelimiter(path, keepEmpty);
 }
 
-std::string GetTempFolder() { return PathUtils().GetTempFolder(); }
+std::string GetTempFolder() {
+    return PathUtils().GetTempFolder();
+}
 
 } // namespace oru

@@ -8,7 +8,7 @@
 namespace oru {
 
 class TPathUtils {
-public:
+  public:
     virtual ~TPathUtils() = default;
     virtual int32_t GetCommonAppDataFolder(std::string& path) = 0;
     virtual std::string ExtractFilePath(const std::string& fileName, bool withTrailing);
@@ -20,7 +20,7 @@ public:
     virtual int32_t MaxPath();
     virtual std::string GetTempFolder();
 
-protected:
+  protected:
     // The shared rules of slots 1 and 3 over a set of delimiter characters (the
     // first is the one added); with driveColon a ":" also ends the folder part (as
     // in "C:name").

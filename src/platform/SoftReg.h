@@ -19,7 +19,7 @@ using TRegKeyHandle = HKEY__*;
 
 // Owns one open registry key; closes it exactly once.
 class TRegKey {
-public:
+  public:
     TRegKey() = default;
     explicit TRegKey(TRegKeyHandle key) : key_(key) {}
     ~TRegKey() { Close(); }
@@ -33,12 +33,12 @@ public:
     TRegKeyHandle Release();
     void Close();
 
-private:
+  private:
     TRegKeyHandle key_ = nullptr;
 };
 
 class TSoftReg {
-public:
+  public:
     // Scopes: which hive the store's own key lies in.
     static constexpr uint8_t ScopeNone = 0;
     static constexpr uint8_t ScopeLocalMachine = 1;
@@ -79,10 +79,10 @@ public:
     std::string ReadString(TRegKeyHandle key, const std::string& valueName,
                            const std::string& defaultValue);
 
-protected:
+  protected:
     virtual TRegKey OpenScopeKey(uint8_t scope);
 
-private:
+  private:
     std::string company_;
     std::string product_;
     uint8_t scope_ = ScopeNone;

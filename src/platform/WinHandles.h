@@ -9,7 +9,7 @@
 namespace oru {
 
 template <typename Traits> class TWinHandle {
-public:
+  public:
     using Type = typename Traits::Type;
     TWinHandle() = default;
     explicit TWinHandle(Type h) : h_(h) {}
@@ -38,7 +38,7 @@ public:
         return ok;
     }
 
-private:
+  private:
     Type h_ = Traits::Invalid();
 };
 

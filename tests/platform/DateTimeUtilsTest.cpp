@@ -52,7 +52,8 @@ TEST(DateTime, RefusesImpossibleFields) {
 
 TEST(DateTime, DecodesBackToTheFieldsWithWeekday) {
     for (auto f : {Fields(2021, 7, 14, 9, 30, 42, 123), Fields(1601, 1, 1), Fields(1899, 12, 29, 6),
-                   Fields(1, 1, 1, 23, 59, 59, 999), Fields(2000, 2, 29, 0, 0, 1), Fields(9999, 12, 31, 12)}) {
+                   Fields(1, 1, 1, 23, 59, 59, 999), Fields(2000, 2, 29, 0, 0, 1),
+                   Fields(9999, 12, 31, 12)}) {
         TDateTime v = 0;
         ASSERT_TRUE(TryEncodeDateTime(f, v));
         TSystemTime back;
@@ -92,7 +93,8 @@ TEST(DateTime, DecodingRefusesValuesOutsideTheCalendar) {
 
 TEST(DateTime, DosDateAndTime) {
     // 14 July 2021 09:30:42: date (41 << 9 | 7 << 5 | 14), time (9 << 11 | 30 << 5 | 21).
-    uint32_t dos = (uint32_t((41 << 9) | (7 << 5) | 14) << 16) | uint32_t((9 << 11) | (30 << 5) | 21);
+    uint32_t dos =
+        (uint32_t((41 << 9) | (7 << 5) | 14) << 16) | uint32_t((9 << 11) | (30 << 5) | 21);
     TDateTime v = 0, expected = 0;
     ASSERT_TRUE(TryDosDateTimeToDateTime(dos, v));
     ASSERT_TRUE(TryEncodeDateTime(Fields(2021, 7, 14, 9, 30, 42), expected));

@@ -12,7 +12,8 @@
 using namespace oru;
 
 TEST(ErrorMessage, BuilderJoinsContextDetailAndCode) {
-    EXPECT_EQ(BuildErrorMessage("Cannot open", "Not found.", 2, "%d"), "Cannot open.\r\nNot found (2)");
+    EXPECT_EQ(BuildErrorMessage("Cannot open", "Not found.", 2, "%d"),
+              "Cannot open.\r\nNot found (2)");
     EXPECT_EQ(BuildErrorMessage("Ends with one.", "x", 5, "%d"), "Ends with one.\r\nx (5)");
     EXPECT_EQ(BuildErrorMessage("", "Only detail", 0, ""), "Only detail");
     EXPECT_EQ(BuildErrorMessage("c", "two..", 1, nullptr), "c.\r\ntwo."); // one stop only
@@ -41,7 +42,7 @@ namespace {
 
 // Folders live in a set; every creation is recorded.
 class FakeFileUtils : public TFileUtils {
-public:
+  public:
     std::set<std::string> folders;
     std::set<std::string> refused;
     std::vector<std::string> created;
@@ -67,7 +68,7 @@ public:
 };
 
 class Replaced : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetFileUtils(&fake); }
     void TearDown() override { SetFileUtils(nullptr); }
     FakeFileUtils fake;
@@ -140,7 +141,8 @@ TEST(SoftRegDefaults, ProvidersReplaceAndRestoreTheBuiltInNames) {
     EXPECT_EQ(SoftRegDefaultCompany(), "Oru Software");
     EXPECT_EQ(SoftRegDefaultProduct(), "");
     int asked = 0;
-    SetSoftRegDefaults([] { return std::string("Maker"); }, [&] { return std::string(1, 'P').append(std::to_string(++asked)); });
+    SetSoftRegDefaults([] { return std::string("Maker"); },
+                       [&] { return std::string(1, 'P').append(std::to_string(++asked)); });
     EXPECT_EQ(SoftRegDefaultCompany(), "Maker");
     EXPECT_EQ(SoftRegDefaultProduct(), "P1");
     EXPECT_EQ(SoftRegDefaultProduct(), "P2"); // asked each time, never cached

@@ -4,6 +4,7 @@
 
 #include "platform/FileUtilsWindows.h"
 #include "platform/PathUtilsX.h"
+#include "platform/WinHandles.h"
 
 #include "ScratchFolder.h"
 
@@ -56,7 +57,8 @@ TEST(WindowsErrors, OpenErrorCarriesTheSystemTextAndCode) {
 
 TEST(WindowsErrors, NoLastErrorGivesTheGenericTextWithoutCode) {
     ::SetLastError(0);
-    auto e = Raised<EFileError>([] { RaiseFileError(FileErrorKind::Generic, "f", "Oops with '%s'"); });
+    auto e =
+        Raised<EFileError>([] { RaiseFileError(FileErrorKind::Generic, "f", "Oops with '%s'"); });
     EXPECT_EQ(e.Message(), "Oops with 'f'.\r\n" + SystemText(static_cast<DWORD>(E_FAIL)));
     EXPECT_EQ(e.ErrorCode, 0);
 }
@@ -92,7 +94,8 @@ TEST(WindowsFolders, ForceDirectoriesOnARealDisk) {
     EXPECT_FALSE(ForceDirectories(dir / "file\\sub\\deeper"));
     EXPECT_FALSE(DirectoryExists(dir / "file\\sub"));
     auto e = Raised<EFileError>([&] { CheckForceDirectories(dir / "file\\sub"); });
-    EXPECT_EQ(e.Message().rfind("Cannot create the directory '" + dir / "file\\sub" + "'.\r\n", 0), 0u)
+    EXPECT_EQ(e.Message().rfind("Cannot create the directory '" + dir / "file\\sub" + "'.\r\n", 0),
+              0u)
         << e.Message();
     EXPECT_NE(e.ErrorCode, 0);
 }
@@ -128,7 +131,7 @@ TEST(WindowsFolders, TemporaryFilesShareTheProgramsCachedFolder) {
 namespace {
 // Skips the folder preparation so the system call itself meets a missing folder.
 class NoPreparation : public TFileUtilsWindows {
-public:
+  public:
     void GetTempLocation(std::string&, std::string& prefix) override { prefix = "t"; }
 };
 } // namespace
@@ -144,7 +147,8 @@ TEST(WindowsFolders, TemporaryFileInAMissingFolderIsAnOsError) {
     } catch (const EOSError& e) {
         EXPECT_NE(e.ErrorCode, 0u);
         EXPECT_EQ(e.Message(), "Cannot create a temporary file or folder in '" + folder + "'.\r\n" +
-                                   SystemText(e.ErrorCode) + " (" + std::to_string(e.ErrorCode) + ")");
+                                   SystemText(e.ErrorCode) + " (" + std::to_string(e.ErrorCode) +
+                                   ")");
     }
     SetFileUtils(nullptr);
 }
@@ -177,14 +181,17 @@ TEST(WindowsFiles, FileTimesComeFromTheDirectoryEntry) {
     ScratchFolder dir;
     std::string name = dir / "t.txt";
     WriteWholeFile(name, "x");
-    HANDLE h = ::CreateFileA(name.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    TFileHandle h(
+        ::CreateFileA(name.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(h);
     // 1 January 2010, 00:00 UTC for creation, one day later for access, two for writing.
     const uint64_t jan2010 = 0x01CA8A755C6E0000ULL, day = 864000000000ULL;
-    auto at = [](uint64_t v) { return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)}; };
+    auto at = [](uint64_t v) {
+        return FILETIME{static_cast<DWORD>(v), static_cast<DWORD>(v >> 32)};
+    };
     FILETIME created = at(jan2010), accessed = at(jan2010 + day), written = at(jan2010 + 2 * day);
-    ASSERT_TRUE(::SetFileTime(h, &created, &accessed, &written));
-    ::CloseHandle(h);
+    ASSERT_TRUE(::SetFileTime(h.Get(), &created, &accessed, &written));
+    h.Reset();
 
     TDateTime utc = 0;
     ASSERT_TRUE(FileUtils().FileTimeToDateTime(jan2010, utc, false));

@@ -78,8 +78,8 @@ TEST(FileModes, CreatingAnExistingFileAndOpeningAMissingOneRaiseWithTheSystemTex
     std::string missing = dir / "missing.bin";
     auto opened = Raised<EFileOpenError>([&] { TFile f(missing, fmOpenRead); });
     EXPECT_EQ(opened.ErrorCode, 2); // "file not found" on both systems
-    EXPECT_EQ(opened.Message(), "Cannot open the file '" + missing + "'.\r\n" +
-                                    SystemErrorMessage(2) + " (2)");
+    EXPECT_EQ(opened.Message(),
+              "Cannot open the file '" + missing + "'.\r\n" + SystemErrorMessage(2) + " (2)");
     EXPECT_FALSE(FileExists(missing));
 }
 

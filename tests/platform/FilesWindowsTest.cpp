@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/Files.h"
+#include "platform/WinHandles.h"
 
 #include "ScratchFolder.h"
 
@@ -45,8 +46,14 @@ TEST(WindowsFile, HookSeesTheSystemsCreationValues) {
     std::vector<TFileCreateInfo> seen;
     auto hook = [&](TFileCreateInfo& info) { seen.push_back(info); };
     { TFile f(dir / "a", FileFlagsNormalSequential, fmCreate, hook); }
-    { TFile f(dir / "a", FileFlagsNormalSequential, fmOpenOrCreate | fmOpenWrite | fmShareDenyWrite, hook); }
-    { TFile f(dir / "b", FileFlagsNormalSequential, fmCreateNew | fmOpenReadWrite | fmShareDenyNone, hook); }
+    {
+        TFile f(dir / "a", FileFlagsNormalSequential,
+                fmOpenOrCreate | fmOpenWrite | fmShareDenyWrite, hook);
+    }
+    {
+        TFile f(dir / "b", FileFlagsNormalSequential,
+                fmCreateNew | fmOpenReadWrite | fmShareDenyNone, hook);
+    }
     { TFile f(dir / "a", FileFlagsNormalSequential, fmOpenRead | fmShareDenyRead, hook); }
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].DesiredAccess, GENERIC_READ | GENERIC_WRITE);
@@ -85,21 +92,25 @@ TEST(WindowsFile, LockIsOutsideTheDataAndSurvivesOnlyUntilClose) {
     std::string name = dir / "l.bin";
     WriteWholeFile(name, "abc");
     TFile holder(name, fmLockOnOpen | fmShareDenyNone | fmOpenReadWrite);
-    HANDLE other = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    TFileHandle handle(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+    ASSERT_TRUE(handle);
+    HANDLE other = handle.Get();
     // The whole 32-bit range of the data can be locked by someone else...
     OVERLAPPED ov = {};
-    EXPECT_TRUE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, 0, &ov));
+    EXPECT_TRUE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                             MAXDWORD, 0, &ov));
     EXPECT_TRUE(::UnlockFileEx(other, 0, MAXDWORD, 0, &ov));
     // ...but not the byte at 2^64 - 2.
     ov.Offset = 0xFFFFFFFE;
     ov.OffsetHigh = 0xFFFFFFFF;
-    EXPECT_FALSE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov));
+    EXPECT_FALSE(
+        ::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov));
     holder.Close();
     EXPECT_FALSE(holder.Locked());
-    EXPECT_TRUE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov));
-    ::CloseHandle(other);
+    EXPECT_TRUE(
+        ::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov));
 }
 
 TEST(WindowsFile, UnlockWithoutALockRaises) {

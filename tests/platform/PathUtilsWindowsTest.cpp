@@ -3,8 +3,8 @@
 
 #include "platform/PathUtilsWindows.h"
 
-#include "platform/FileUtilsX.h"
 #include "ScratchFolder.h"
+#include "platform/FileUtilsX.h"
 
 #include <gtest/gtest.h>
 
@@ -42,8 +42,8 @@ TEST(LongPath, ShortFolderNamesBecomeLong) {
     ASSERT_GT(n, 0u);
     ASSERT_NE(std::string(shortName), full) << "no short names on this file system";
     // The expected long form starts from the long form of the scratch folder itself.
-    std::string expected = PathUtils().LongPathName(dir.Path()) +
-                           "A Rather Long Folder Name\\Second Long Level\\";
+    std::string expected =
+        PathUtils().LongPathName(dir.Path()) + "A Rather Long Folder Name\\Second Long Level\\";
     EXPECT_EQ(PathUtils().LongPathName(shortName), expected);
     EXPECT_EQ(PathUtils().LongPathName(std::string(shortName) + "\\"), expected);
 }

@@ -15,7 +15,7 @@
 namespace oru::test {
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         static std::atomic<int> counter{0};
         static const unsigned run = std::random_device{}();
@@ -35,7 +35,7 @@ public:
     const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 
-private:
+  private:
     std::string root_;
     std::string path_;
 };

@@ -11,10 +11,11 @@ using namespace oru;
 namespace {
 
 class SoftRegTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        product = std::string("PlatformTest ") + info->name() + " " + std::to_string(::GetCurrentProcessId());
+        product = std::string("PlatformTest ") + info->name() + " " +
+                  std::to_string(::GetCurrentProcessId());
     }
     void TearDown() override {
         for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
@@ -27,16 +28,18 @@ protected:
     static std::string Path(const std::string& productName, const std::string& below = "") {
         return "Software\\Oru Software\\" + productName + (below.empty() ? "" : "\\" + below);
     }
-    static void Put(HKEY hive, const std::string& key, const char* name, DWORD type, const void* data,
-                    DWORD size) {
+    static void Put(HKEY hive, const std::string& key, const char* name, DWORD type,
+                    const void* data, DWORD size) {
         HKEY k = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(hive, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+        ASSERT_EQ(::RegCreateKeyExA(hive, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                                    nullptr),
                   ERROR_SUCCESS);
-        EXPECT_EQ(::RegSetValueExA(k, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+        EXPECT_EQ(::RegSetValueExA(k, name, 0, type, static_cast<const BYTE*>(data), size),
+                  ERROR_SUCCESS);
         ::RegCloseKey(k);
     }
-    static void PutText(HKEY hive, const std::string& key, const char* name, const std::string& text,
-                        DWORD type = REG_SZ) {
+    static void PutText(HKEY hive, const std::string& key, const char* name,
+                        const std::string& text, DWORD type = REG_SZ) {
         Put(hive, key, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
     }
     std::string product;
