@@ -214,7 +214,7 @@ std::unique_ptr<TStream> TPkwareZipItem::Extract(TStream* stream,
         info.Password = zip_.Password;
     if (Encrypted() && info.Password.empty())
         throw EPkwareZipError("It is password protected, but no password was specified");
-    std::shared_ptr<TFile> archive = zip_.Stream();
+    std::shared_ptr<TStream> archive = zip_.Stream();
 
     if (!(info.Options & eoOpenStream) && !stream)
         return ExtractToFile(info);
@@ -258,7 +258,7 @@ std::unique_ptr<TStream> TPkwareZipItem::Extract(TStream* stream,
 
 std::unique_ptr<TStream> TPkwareZipItem::ExtractToFile(const TPkwareZipExtractInfo& info) {
     const std::string target = TargetFileName(info);
-    std::shared_ptr<TFile> archive = zip_.Stream();
+    std::shared_ptr<TStream> archive = zip_.Stream();
     // A new target may be written in place: there is nothing to lose. An existing
     // one is replaced only once its successor is complete and its CRC proven.
     std::string writeName;
@@ -326,13 +326,22 @@ void TPkwareZip::SetFileName(const std::string& fileName) {
 void TPkwareZip::SetActive(bool value) {
     if (value == active_)
         return;
-    if (value)
-        stream_ = std::make_shared<TFile>(fileName_, OpenMode);
-    else
+    if (value) {
+        Activate(std::make_shared<TFile>(fileName_, OpenMode));
+    } else {
         stream_.reset();
-    active_ = value;
-    if (!value)
-        return;
+        active_ = false;
+    }
+}
+
+void TPkwareZip::OpenStream(std::shared_ptr<TStream> stream) {
+    Close();
+    Activate(std::move(stream));
+}
+
+void TPkwareZip::Activate(std::shared_ptr<TStream> stream) {
+    stream_ = std::move(stream);
+    active_ = true;
     try {
         ReadDirectory();
     } catch (...) {
@@ -348,7 +357,7 @@ TPkwareZipItems& TPkwareZip::Items() {
     return items_;
 }
 
-std::shared_ptr<TFile> TPkwareZip::Stream() const {
+std::shared_ptr<TStream> TPkwareZip::Stream() const {
     if (!active_ || !stream_)
         throw EPkwareZipError(Format("The archive '%s' is not open", WithoutFolder(fileName_).c_str()));
     return stream_;

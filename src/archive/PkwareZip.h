@@ -131,6 +131,9 @@ public:
     void SetActive(bool value);
     void Open() { SetActive(true); }
     void Close() { SetActive(false); }
+    // Opens an archive held by a stream instead of the file FileName names (which
+    // still names it in messages); the archive shares the stream until it closes.
+    void OpenStream(std::shared_ptr<TStream> stream);
 
     // Both open the archive when it is not active.
     TPkwareZipItems& Items();
@@ -150,14 +153,15 @@ private:
     void ReadDirectory();
     void ReadRecords();
     [[noreturn]] void RaiseInvalid() const;
-    // The open file; raises when the archive is not active.
-    std::shared_ptr<TFile> Stream() const;
+    // The open archive stream; raises when the archive is not active.
+    std::shared_ptr<TStream> Stream() const;
+    void Activate(std::shared_ptr<TStream> stream);
     void DispatchProgress(int64_t bytesDone);
 
     bool active_ = false;
     int64_t centralDirectorySize_ = 0;
     std::string comment_;
-    std::shared_ptr<TFile> stream_;
+    std::shared_ptr<TStream> stream_;
     std::string fileName_;
     std::vector<std::unique_ptr<TPkwareZipItem>> members_;
     TPkwareZipItems items_;

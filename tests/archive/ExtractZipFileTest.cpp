@@ -1,0 +1,139 @@
+#include "archive/OruZlib.h"
+#include "archive/PkwareZip.h"
+#include "platform/FileUtilsX.h"
+
+#include "ArchiveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace oru {
+namespace {
+
+using test::Bytes;
+using test::TestArchive;
+using test::TestMember;
+
+constexpr uint32_t OldDosTime = ((15u << 25) | (7u << 21) | (14u << 16)) | (10u << 11);
+
+class ExtractZipFileTest : public ::testing::Test {
+protected:
+    std::string Write(const TestArchive& a) {
+        std::string path = dir_.File("pkg.zip");
+        test::WriteFile(path, a.Build());
+        return path;
+    }
+    // The destination as the callers pass it: with a trailing "\".
+    std::string Dest() const { return out_.Path().string() + "\\"; }
+    std::string Target(const std::string& relative) const { return (out_.Path() / relative).string(); }
+
+    test::TempDir dir_;
+    test::TempDir out_;
+};
+
+TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
+    TestArchive a;
+    a.Members.push_back({.Name = "docs/", .Data = {}});
+    a.Members.push_back({.Name = "docs/a.txt", .Data = test::ToBytes("alpha")});
+    a.Members.push_back({.Name = "Tables\\New.dat", .Data = test::PatternBytes(70000), .Deflate = true});
+    a.Members.push_back({.Name = "deep\\er\\", .Data = {}});
+    a.Members.push_back({.Name = "empty.txt", .Data = {}, .DosTime = OldDosTime, .ExternalAttributes = 0x21});
+    std::string path = Write(a);
+    std::vector<std::string> files;
+    std::vector<std::pair<int64_t, int64_t>> progress;
+    ExtractZipFile(path, files, Dest(),
+                   [&](TPkwareZip&, int64_t pos, int64_t total) { progress.emplace_back(pos, total); });
+    EXPECT_EQ(files, (std::vector<std::string>{Dest() + "docs/a.txt", Dest() + "Tables\\New.dat",
+                                                Dest() + "empty.txt"}));
+    EXPECT_EQ(test::ListTree(out_.Path()),
+              (std::vector<std::string>{"Tables", "Tables/New.dat", "deep", "deep/er", "docs",
+                                        "docs/a.txt", "empty.txt"}));
+    EXPECT_EQ(test::ReadFile(Target("docs/a.txt")), test::ToBytes("alpha"));
+    EXPECT_EQ(test::ReadFile(Target("Tables/New.dat")), test::PatternBytes(70000));
+    // The empty member is created plainly: neither its time nor its attributes.
+    EXPECT_TRUE(test::ReadFile(Target("empty.txt")).empty());
+    EXPECT_EQ(FileGetAttr(Target("empty.txt")) & faReadOnly, 0);
+    TDateTime old = 0;
+    ASSERT_TRUE(TryDosDateTimeToDateTime(OldDosTime, old));
+    EXPECT_GT(FileUtils().FileModified(Target("empty.txt")), old + 365);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), std::make_pair(int64_t{70000}, int64_t{70000}));
+}
+
+TEST_F(ExtractZipFileTest, ReadOnlyTargetIsReplaced) {
+    std::string target = Target("ro.txt");
+    test::WriteFile(target, test::ToBytes("old old old"));
+    ASSERT_TRUE(FileSetAttr(target, faReadOnly));
+    TestArchive a;
+    a.Members.push_back({.Name = "ro.txt", .Data = test::ToBytes("new")});
+    std::vector<std::string> files;
+    ExtractZipFile(Write(a), files, Dest());
+    EXPECT_EQ(test::ReadFile(target), test::ToBytes("new"));
+}
+
+TEST_F(ExtractZipFileTest, FailureDeletesEveryWrittenFileAndKeepsTheFailingTarget) {
+    TestArchive a;
+    a.Members.push_back({.Name = "one.txt", .Data = test::ToBytes("1")});
+    a.Members.push_back({.Name = "sub/", .Data = {}});
+    a.Members.push_back({.Name = "sub/two.txt", .Data = test::PatternBytes(5000), .Deflate = true});
+    a.Members.push_back({.Name = "keep.txt", .Data = Bytes{0xFF, 0xFF, 0xFF}, .Method = 8,
+                         .UncompressedSize = 50});
+    std::string keep = Target("keep.txt");
+    test::WriteFile(keep, test::ToBytes("the old file"));
+    std::vector<std::string> files;
+    try {
+        ExtractZipFile(Write(a), files, Dest());
+        FAIL() << "no exception";
+    } catch (const EZlibError& e) {
+        EXPECT_EQ(e.Message().rfind("Cannot extract 'keep.txt'.\rzlib error.\r\n", 0), 0u) << e.Message();
+    }
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_FALSE(test::Exists(Target("one.txt")));
+    EXPECT_FALSE(test::Exists(Target("sub/two.txt")));
+    EXPECT_EQ(test::ReadFile(keep), test::ToBytes("the old file"));
+    // Folders stay; no file but the old one.
+    EXPECT_EQ(test::ListTree(out_.Path()), (std::vector<std::string>{"keep.txt", "sub"}));
+}
+
+TEST_F(ExtractZipFileTest, EscapingNameStopsTheRunAndRollsBack) {
+    TestArchive a;
+    a.Members.push_back({.Name = "fine.txt", .Data = test::ToBytes("fine")});
+    a.Members.push_back({.Name = "../outside.txt", .Data = test::ToBytes("evil")});
+    std::string inner = Target("inner");
+    std::filesystem::create_directory(inner);
+    std::vector<std::string> files;
+    EXPECT_THROW(ExtractZipFile(Write(a), files, inner + "\\"), EPkwareZipError);
+    EXPECT_EQ(test::ListTree(out_.Path()), std::vector<std::string>{"inner"});
+
+    TestArchive dirs;
+    dirs.Members.push_back({.Name = "a/../../up/", .Data = {}});
+    EXPECT_THROW(ExtractZipFile(Write(dirs), files, inner + "\\"), EPkwareZipError);
+    EXPECT_EQ(test::ListTree(out_.Path()), std::vector<std::string>{"inner"});
+}
+
+TEST_F(ExtractZipFileTest, SlashNamesGetTheirFolderOnlyFromAFolderMember) {
+#ifndef _WIN32
+    GTEST_SKIP() << "\"/\" is a path delimiter here";
+#endif
+    TestArchive a;
+    a.Members.push_back({.Name = "nofolder/x.txt", .Data = test::ToBytes("x")});
+    std::vector<std::string> files;
+    EXPECT_THROW(ExtractZipFile(Write(a), files, Dest()), EFileOpenError);
+    EXPECT_TRUE(test::ListTree(out_.Path()).empty());
+}
+
+TEST_F(ExtractZipFileTest, InvalidArchiveWritesNothing) {
+    TestArchive a;
+    a.Members.push_back({.Name = "x.txt", .Data = test::ToBytes("x")});
+    a.Suffix = {0};
+    std::vector<std::string> files;
+    try {
+        ExtractZipFile(Write(a), files, Dest());
+        FAIL() << "no exception";
+    } catch (const EPkwareZipError& e) {
+        EXPECT_STREQ(e.what(), "'pkg.zip' is not a valid ZIP archive");
+    }
+    EXPECT_TRUE(test::ListTree(out_.Path()).empty());
+}
+
+} // namespace
+} // namespace oru

@@ -1,0 +1,103 @@
+#include "archive/PkwareCrypto.h"
+#include "platform/SysUtils.h"
+
+#include "ArchiveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace oru {
+namespace {
+
+using test::Bytes;
+
+// The cipher alone, for making encrypted test data.
+class Cipher : public TPkwareCryptoStream {
+public:
+    using TPkwareCryptoStream::TPkwareCryptoStream;
+    int32_t Read(void*, int32_t) override { return 0; }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t, SeekOrigin) override { return 0; }
+};
+
+// Twelve header bytes whose last is the check byte, then the payload, encrypted.
+Bytes EncryptMember(const Bytes& payload, const std::string& password, uint32_t check) {
+    TMemoryStream none;
+    int64_t header = -1;
+    Cipher cipher(none, password, check, header);
+    const uint8_t prefix[12] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0x5A, static_cast<uint8_t>(check >> 24)};
+    Bytes out(12 + payload.size());
+    std::copy(prefix, prefix + 12, out.begin());
+    std::copy(payload.begin(), payload.end(), out.begin() + 12);
+    cipher.Crypt(out.data(), static_cast<int32_t>(out.size()), true);
+    return out;
+}
+
+TEST(PkwareCrypto, KeysStartAtTheInitialValuesAndFollowThePassword) {
+    TMemoryStream none;
+    int64_t header = -1;
+    Cipher empty(none, "", 0, header);
+    EXPECT_EQ(header, 0);
+    EXPECT_EQ(empty.Keys()[0], 0x12345678u);
+    EXPECT_EQ(empty.Keys()[1], 0x23456789u);
+    EXPECT_EQ(empty.Keys()[2], 0x34567890u);
+    Cipher a(none, "a", 0, header);
+    Cipher b(none, "b", 0, header);
+    EXPECT_NE(a.Keys(), empty.Keys());
+    EXPECT_NE(a.Keys(), b.Keys());
+}
+
+TEST(PkwareCrypto, EmptyPasswordPassesBytesThroughWithoutAHeader) {
+    Bytes data = test::PatternBytes(100, 5);
+    TMemoryStream source(data);
+    int64_t header = -1;
+    TPkwareDecryptionStream stream(source, "", 0xAB000000u, header);
+    EXPECT_EQ(header, 0);
+    Bytes out(200);
+    ASSERT_EQ(stream.Read(out.data(), 200), 100);
+    out.resize(100);
+    EXPECT_EQ(out, data);
+}
+
+TEST(PkwareCrypto, HeaderIsConsumedAndTheDataDecryptAcrossReads) {
+    Bytes plain = test::PatternBytes(1000, 9);
+    const uint32_t crc = 0xC3A51234u;
+    TMemoryStream source(EncryptMember(plain, "geheim", crc));
+    int64_t header = -1;
+    TPkwareDecryptionStream stream(source, "geheim", crc, header);
+    EXPECT_EQ(header, 12);
+    Bytes out;
+    // Odd read sizes: the key stream must carry over from one read to the next.
+    for (int32_t chunk : {1, 7, 100, 333, 1000}) {
+        Bytes part(static_cast<size_t>(chunk));
+        int32_t n = stream.Read(part.data(), chunk);
+        out.insert(out.end(), part.begin(), part.begin() + n);
+    }
+    EXPECT_EQ(out, plain);
+    EXPECT_EQ(stream.Write(plain.data(), 10), 0);
+    EXPECT_EQ(stream.Seek(5, SeekOrigin::Begin), 0);
+}
+
+TEST(PkwareCrypto, WrongCheckByteRaisesIncorrectPassword) {
+    const uint32_t crc = 0x7F000000u;
+    Bytes encrypted = EncryptMember(test::PatternBytes(50), "right", crc);
+    TMemoryStream source(encrypted);
+    int64_t header = -1;
+    try {
+        TPkwareDecryptionStream stream(source, "right", crc ^ 0x01000000u, header);
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Incorrect password");
+        EXPECT_EQ(dynamic_cast<const EStreamError*>(&e), nullptr);
+    }
+}
+
+TEST(PkwareCrypto, HeaderCutShortIsAReadError) {
+    TMemoryStream source(Bytes(11, 0x42));
+    int64_t header = -1;
+    EXPECT_THROW(TPkwareDecryptionStream(source, "pw", 0, header), EReadError);
+}
+
+} // namespace
+} // namespace oru
