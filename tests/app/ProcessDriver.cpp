@@ -1,0 +1,202 @@
+#include <windows.h>
+
+#include "ProcessDriver.h"
+
+#include <stdexcept>
+
+namespace oru::test {
+
+TProcess::TProcess(const std::string& commandLine, const std::string& currentDir)
+{
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string line = commandLine; // CreateProcessA may write into the buffer
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi))
+        throw std::runtime_error("CreateProcessA failed for " + commandLine + ": " + std::to_string(GetLastError()));
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    id_ = pi.dwProcessId;
+}
+
+TProcess::~TProcess()
+{
+    if (Running()) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+bool TProcess::WaitExit(DWORD timeoutMs, DWORD& exitCode)
+{
+    if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    return GetExitCodeProcess(process_, &exitCode) != 0;
+}
+
+bool TProcess::Running()
+{
+    return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+std::string ClassOf(HWND window)
+{
+    char name[256] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string TextOf(HWND window)
+{
+    const int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const int got = GetWindowTextA(window, text.data(), length + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+struct FindRequest {
+    DWORD Pid;
+    std::string ClassName;
+    std::string Title;
+    std::vector<HWND> Found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param)
+{
+    auto& request = *reinterpret_cast<FindRequest*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != request.Pid || !IsWindowVisible(window))
+        return TRUE;
+    if (!request.ClassName.empty() && ClassOf(window) != request.ClassName)
+        return TRUE;
+    if (!request.Title.empty() && TextOf(window) != request.Title)
+        return TRUE;
+    request.Found.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChildren(HWND window, LPARAM param)
+{
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> Children(HWND window)
+{
+    std::vector<HWND> children;
+    EnumChildWindows(window, CollectChildren, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+bool IsButton(HWND window)
+{
+    if (_stricmp(ClassOf(window).c_str(), "Button") != 0)
+        return false;
+    const LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
+    return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+} // namespace
+
+std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className, const std::string& title)
+{
+    FindRequest request{pid, className, title, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&request));
+    return request.Found;
+}
+
+HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className, const std::string& title)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const auto found = ProcessWindows(pid, className, title);
+        if (!found.empty())
+            return found.front();
+        if (GetTickCount64() >= deadline)
+            return nullptr;
+        Sleep(50);
+    }
+}
+
+TWindowInfo ReadWindow(HWND window)
+{
+    TWindowInfo info;
+    info.Handle = window;
+    info.ClassName = ClassOf(window);
+    info.Title = TextOf(window);
+    for (HWND child : Children(window)) {
+        if (IsButton(child)) {
+            info.Buttons.push_back(TextOf(child));
+        } else if (_stricmp(ClassOf(child).c_str(), "Static") == 0) {
+            const std::string text = TextOf(child);
+            if (!text.empty())
+                info.Text += (info.Text.empty() ? "" : "\n") + text;
+        }
+    }
+    return info;
+}
+
+std::string PlainCaption(const std::string& caption)
+{
+    std::string plain;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size())
+            ++i;
+        plain += caption[i];
+    }
+    return plain;
+}
+
+namespace {
+
+HWND FindButton(HWND window, const std::string& caption)
+{
+    for (HWND child : Children(window))
+        if (IsButton(child) && _stricmp(PlainCaption(TextOf(child)).c_str(), caption.c_str()) == 0)
+            return child;
+    return nullptr;
+}
+
+} // namespace
+
+bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        HWND button = FindButton(window, caption);
+        if (button && IsWindowEnabled(button))
+            return true;
+        if (GetTickCount64() >= deadline || !IsWindow(window))
+            return false;
+        Sleep(50);
+    }
+}
+
+bool PressButton(HWND window, const std::string& caption)
+{
+    if (HWND child = FindButton(window, caption)) {
+        // Posted, so a button that ends a modal loop never blocks this side.
+        const WPARAM command = MAKEWPARAM(GetDlgCtrlID(child), BN_CLICKED);
+        return PostMessageA(GetParent(child), WM_COMMAND, command, reinterpret_cast<LPARAM>(child)) != 0;
+    }
+    return false;
+}
+
+std::string WindowsPath(const std::string& path)
+{
+    if (path.empty() || path[0] != '/')
+        return path;
+    std::string result = "Z:" + path;
+    for (char& c : result)
+        if (c == '/')
+            c = '\\';
+    return result;
+}
+
+} // namespace oru::test

@@ -1,0 +1,66 @@
+// Drives another Windows program the way a user would: starts it, waits for its
+// dialogs and windows, reads their texts and buttons, presses buttons by caption,
+// and collects the exit status. Used by tests that run the real ORUUpdate.exe.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace oru::test {
+
+// A started process; one still running when the object goes is terminated.
+class TProcess {
+public:
+    // commandLine is passed to the system as it stands (quote the program yourself).
+    TProcess(const std::string& commandLine, const std::string& currentDir = "");
+    ~TProcess();
+    TProcess(const TProcess&) = delete;
+    TProcess& operator=(const TProcess&) = delete;
+
+    DWORD Id() const { return id_; }
+    // True when the process ended within the time; exitCode receives its status.
+    bool WaitExit(DWORD timeoutMs, DWORD& exitCode);
+    bool Running();
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+struct TWindowInfo {
+    HWND Handle = nullptr;
+    std::string ClassName;
+    std::string Title;
+    // The message text of a dialog: its static controls' texts joined by "\n"
+    // (a message box has one).
+    std::string Text;
+    // Button captions in window order, as written (mnemonic "&" kept).
+    std::vector<std::string> Buttons;
+};
+
+// Visible top-level windows of a process; className / title filter when not empty.
+std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className = "", const std::string& title = "");
+// Waits until such a window exists; null on timeout.
+HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className = "", const std::string& title = "");
+// A standard dialog (message box) of the process.
+inline HWND WaitForDialog(DWORD pid, DWORD timeoutMs, const std::string& title = "")
+{
+    return WaitForWindow(pid, timeoutMs, "#32770", title);
+}
+
+TWindowInfo ReadWindow(HWND window);
+// The caption without mnemonic markers ("&Done" -> "Done").
+std::string PlainCaption(const std::string& caption);
+// Presses the child button whose caption (markers removed, case ignored) is the
+// given one; false when there is no such button.
+bool PressButton(HWND window, const std::string& caption);
+// Waits until the window has an enabled button with that caption (compared as
+// PressButton does); false on timeout.
+bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs);
+
+// A POSIX absolute path as Wine shows it to programs (Z: maps to /); other paths unchanged.
+std::string WindowsPath(const std::string& path);
+
+} // namespace oru::test
