@@ -1,0 +1,277 @@
+#include <windows.h>
+
+#include "ArchiveFixtures.h"
+#include "EngineTestSupport.h"
+#include "UpdateFormFixture.h"
+#include "archive/PkwareZip.h"
+
+#include <gmock/gmock.h>
+
+using namespace oru;
+using namespace oru::test;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+std::string WindowsFolder() {
+    char buffer[MAX_PATH];
+    UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer, n) + "\\";
+}
+
+std::string SystemFolder() {
+    char buffer[MAX_PATH];
+    UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
+    return std::string(buffer, n) + "\\";
+}
+
+std::string TempFolderNow() {
+    char buffer[MAX_PATH];
+    DWORD n = GetTempPathA(MAX_PATH, buffer);
+    return std::string(buffer, n);
+}
+
+std::string Unique(const std::string& stem) {
+    return stem + "-" + std::to_string(GetCurrentProcessId());
+}
+
+// The product's Paths key, with the values a test sets removed again.
+class TPathsKey {
+public:
+    TPathsKey() {
+        std::string path = "Software\\" + CompanyName() + "\\" + RegistryProductName() + "\\Paths";
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key_, nullptr);
+        for (const char* name : {"AMS_EWS", "AMS_CONFIG"})
+            RegDeleteValueA(key_, name);
+    }
+    ~TPathsKey() {
+        for (const char* name : {"AMS_EWS", "AMS_CONFIG"})
+            RegDeleteValueA(key_, name);
+        RegCloseKey(key_);
+    }
+    void Set(const char* name, const std::string& value) {
+        RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+class ExtractArchiveTest : public UpdateFormTest {
+protected:
+    void SetUp() override {
+        UpdateFormTest::SetUp();
+        install = scratch.File("Parcelon\\");
+        CreateDirectoryA(install.c_str(), nullptr);
+        archive = scratch.File("ORU.mcu");
+    }
+    TfrmUpdate& Form(bool isLE = false) {
+        TUpdateFormArgs a;
+        a.IsLEEdition = isLE;
+        a.InstallDir = install;
+        a.UpdateArchivePath = archive;
+        return MakeForm(a);
+    }
+
+    TScratch scratch;
+    std::string install;
+    std::string archive;
+};
+
+TEST_F(ExtractArchiveTest, MembersGoToTheirPlaceholderFolders) {
+    const std::string ini = Unique("oru-ext") + ".ini";
+    const std::string dll = Unique("oru-ext") + ".dll";
+    const std::string tmp = Unique("oru-ext") + ".tmp";
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "Tables\\New.dat", "tables"},
+                           {"<INSTALLDIR>;1", "parcelon.exe", "program"},
+                           {"<WINDIR>;1", ini, "windows"},
+                           {"<WINSYSDIR>;1", dll, "system"},
+                           {"<TEMP>;1", tmp, "temporary"},
+                           {"<INSTALLDIR>;1", "Empty.txt", ""}});
+    Form().ExtractArchive();
+
+    EXPECT_EQ(ReadText(install + "Tables\\New.dat"), "tables");
+    EXPECT_EQ(ReadText(install + "parcelon.exe"), "program");
+    EXPECT_EQ(ReadText(WindowsFolder() + ini), "windows");
+    EXPECT_EQ(ReadText(SystemFolder() + dll), "system");
+    EXPECT_EQ(ReadText(TempFolderNow() + tmp), "temporary");
+    EXPECT_TRUE(FileThere(install + "Empty.txt"));
+    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "Tables\\New.dat",
+                                       "Extracted - " + install + "parcelon.exe",
+                                       "Extracted - " + WindowsFolder() + ini,
+                                       "Extracted - " + SystemFolder() + dll,
+                                       "Extracted - " + TempFolderNow() + tmp,
+                                       "Extracted - " + install + "Empty.txt"));
+    EXPECT_EQ(form->edCurrentFile->Text(), "");
+    for (const std::string& f : {WindowsFolder() + ini, SystemFolder() + dll, TempFolderNow() + tmp})
+        DeleteFileA(f.c_str());
+}
+
+TEST_F(ExtractArchiveTest, EditionKindsSelectMembersSilently) {
+    const std::vector<TArchiveMember> members = {{"<INSTALLDIR>;0", "full.dat", "0"},
+                                                 {"<INSTALLDIR>;2", "le.dat", "2"},
+                                                 {"<INSTALLDIR>;1", "all.dat", "1"},
+                                                 {"<INSTALLDIR>;;258", "le2.dat", "258"},
+                                                 {"<INSTALLDIR>;256", "full2.dat", "256"}};
+    WriteArchive(archive, members);
+    Form(false).ExtractArchive();
+    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "full.dat",
+                                       "Extracted - " + install + "all.dat",
+                                       "Extracted - " + install + "full2.dat"));
+    EXPECT_FALSE(FileThere(install + "le.dat"));
+
+    TScratch other;
+    install = other.File("");
+    Form(true).ExtractArchive();
+    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "le.dat",
+                                       "Extracted - " + install + "all.dat",
+                                       "Extracted - " + install + "le2.dat"));
+    EXPECT_FALSE(FileThere(install + "full.dat"));
+}
+
+TEST_F(ExtractArchiveTest, AnEditionKindThatIsNoNumberEndsTheExtraction) {
+    for (const char* extra : {"<INSTALLDIR>;x", ";1", ""}) {
+        SCOPED_TRACE(extra);
+        WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"}, {extra, "second.dat", "2"}});
+        Form();
+        EXPECT_THROW(form->ExtractArchive(), EConvertError);
+        EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "first.dat"));
+        // What the run's failure line will show: the last target announced.
+        EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "first.dat");
+        EXPECT_FALSE(FileThere(install + "second.dat"));
+    }
+}
+
+TEST_F(ExtractArchiveTest, PlaceholdersAreCaseSensitiveAndUnknownOnesAreRefused) {
+    WriteArchive(archive, {{"<installdir>;1", "Tables\\New.dat", "x"}});
+    Form();
+    EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
+    EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - Tables\\New.dat");
+    EXPECT_THAT(History(), IsEmpty());
+}
+
+TEST_F(ExtractArchiveTest, NamesThatLeaveTheirFolderAreRefused) {
+    for (const char* name : {"..\\escape.dat", "Tables\\..\\..\\escape.dat", "C:\\escape.dat"}) {
+        SCOPED_TRACE(name);
+        WriteArchive(archive, {{"<INSTALLDIR>;1", name, "x"}});
+        Form();
+        EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
+        EXPECT_FALSE(FileThere(scratch.File("escape.dat")));
+    }
+    // Climbing down and back up inside the folder is harmless.
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "Tables\\..\\inside.dat", "x"}});
+    Form().ExtractArchive();
+    EXPECT_TRUE(FileThere(install + "inside.dat"));
+}
+
+TEST_F(ExtractArchiveTest, EwsMembersAreSkippedWhereTheDataSetIsNotInstalled) {
+    TPathsKey paths;
+    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "ews"}, {"<INSTALLDIR>;1", "next.dat", "n"}});
+    Form().ExtractArchive();
+    EXPECT_THAT(History(), ElementsAre("EWS file has not been installed yet - ews.dat",
+                                       "Extracted - " + install + "next.dat"));
+
+    paths.Set("AMS_EWS", " \t ");
+    Form().ExtractArchive();
+    EXPECT_EQ(History().at(0), "EWS file has not been installed yet -  \t ews.dat");
+
+    const std::string missing = scratch.File("NoEws");
+    paths.Set("AMS_EWS", missing);
+    Form().ExtractArchive();
+    EXPECT_THAT(History(), ElementsAre("EWS file is not available - " + missing + "\\ews.dat",
+                                       "Extracted - " + install + "next.dat"));
+}
+
+TEST_F(ExtractArchiveTest, EwsMembersFollowTheRegistryAndTheConfigurationFile) {
+    TPathsKey paths;
+    const std::string ews = scratch.File("Ews");
+    CreateDirectoryA(ews.c_str(), nullptr);
+    paths.Set("AMS_EWS", ews); // stored without its delimiter
+    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "direct"}});
+    Form().ExtractArchive();
+    EXPECT_EQ(ReadText(ews + "\\ews.dat"), "direct");
+    EXPECT_THAT(History(), ElementsAre("Extracted - " + ews + "\\ews.dat"));
+
+    // A configuration folder redirects the lookup to its z4config.dat.
+    const std::string config = scratch.File("Cfg\\");
+    const std::string redirected = scratch.File("Data\\Ews Files\\");
+    CreateDirectoryA(config.c_str(), nullptr);
+    CreateDirectoryA(scratch.File("Data").c_str(), nullptr);
+    CreateDirectoryA(redirected.c_str(), nullptr);
+    WriteText(config + "z4config.dat", "ZIP4 c:\\zip4\r\nEWS  " + redirected + "\r\n");
+    paths.Set("AMS_CONFIG", config);
+    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "redirected"}});
+    Form().ExtractArchive();
+    EXPECT_EQ(ReadText(redirected + "ews.dat"), "redirected");
+    EXPECT_THAT(History(), ElementsAre("Extracted - " + UpperCase(redirected) + "ews.dat"));
+}
+
+TEST_F(ExtractArchiveTest, AFailingEwsMemberIsReportedAndSkipped) {
+    TPathsKey paths;
+    const std::string ews = scratch.File("Ews\\");
+    CreateDirectoryA(ews.c_str(), nullptr);
+    paths.Set("AMS_EWS", ews);
+    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "broken", true},
+                           {"<INSTALLDIR>;1", "next.dat", "n"}});
+    Form().ExtractArchive();
+    EXPECT_THAT(History(), ElementsAre("File not copied - " + ews + "ews.dat",
+                                       "Extracted - " + install + "next.dat"));
+    EXPECT_FALSE(FileThere(ews + "ews.dat"));
+}
+
+TEST_F(ExtractArchiveTest, AReadOnlyTargetIsReplaced) {
+    WriteText(install + "parcelon.exe", "old");
+    SetFileAttributesA((install + "parcelon.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "parcelon.exe", "new"}});
+    Form().ExtractArchive();
+    EXPECT_EQ(ReadText(install + "parcelon.exe"), "new");
+    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "parcelon.exe"));
+}
+
+TEST_F(ExtractArchiveTest, AFailingMemberLeavesTheOldFileInPlace) {
+    WriteText(install + "parcelon.exe", "old");
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"},
+                           {"<INSTALLDIR>;1", "parcelon.exe", "new", true},
+                           {"<INSTALLDIR>;1", "never.dat", "3"}});
+    Form();
+    try {
+        form->ExtractArchive();
+        ADD_FAILURE() << "no exception";
+    } catch (const EPkwareZipError& e) {
+        EXPECT_EQ(e.Message(), "CRC check failed for 'parcelon.exe'");
+    }
+    EXPECT_EQ(ReadText(install + "parcelon.exe"), "old");
+    EXPECT_FALSE(FileThere(install + "never.dat"));
+    EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "parcelon.exe");
+    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "first.dat"));
+}
+
+TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
+    const std::string target = install + "parcelon.exe";
+    WriteText(target, "old");
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "parcelon.exe", "new"}});
+    HANDLE inUse = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
+    Form();
+    EXPECT_ANY_THROW(form->ExtractArchive());
+    CloseHandle(inUse);
+    EXPECT_THAT(History(), ElementsAre("Error deleting - " + target));
+    EXPECT_EQ(ReadText(target), "old");
+}
+
+TEST_F(ExtractArchiveTest, TheArchiveOnlyRunReportsTheFailingTarget) {
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "parcelon.exe", "new", true}});
+    Form();
+    form->Show();
+    const size_t banner = History().size();
+    form->UpdateFromArchive();
+    EXPECT_THAT(HistoryFrom(banner), ElementsAre("Error updating - Extracting - " + install + "parcelon.exe",
+                                                 "ORU Parcelon update failed"));
+    EXPECT_THAT(ErrorTexts(), ElementsAre("CRC check failed for 'parcelon.exe'"));
+}
+
+} // namespace
