@@ -78,7 +78,7 @@ void TFileUtils::GetTempLocation(std::string& folder, std::string& prefix) {
     if (folder.empty()) {
         auto& cache = TempCache();
         if (cache.folder.empty())
-            cache.folder = GetTempFolder() + DefaultTempName() + "\\";
+            cache.folder = IncludeTrailingDelimiter(GetTempFolder() + DefaultTempName());
         folder = cache.folder;
     }
     FileUtils().CheckForceDirectories(folder);
@@ -172,7 +172,9 @@ std::string DefaultTempName() {
         size_t slash = full.find_last_of("\\/:");
         std::string base = slash == std::string::npos ? full : full.substr(slash + 1);
         size_t dot = base.rfind('.');
-        return dot == std::string::npos ? base : base.substr(0, dot);
+        base = dot == std::string::npos ? base : base.substr(0, dot);
+        // Never the bare temporary folder: that one must not be removed at the end.
+        return base.empty() ? std::string("ORUUpdate") : base;
     }();
     return name;
 }

@@ -90,3 +90,17 @@ TEST(PosixHalf, TemporaryFilesUseThreeCharactersOfThePrefix) {
     EXPECT_TRUE(FileExists(a));
     EXPECT_TRUE(FileExists(b));
 }
+
+TEST(PosixHalf, CachedTemporaryFolderIsNamedAfterTheProgram) {
+    std::string folder, prefix;
+    FileUtils().GetTempLocation(folder, prefix);
+    EXPECT_EQ(prefix, "platform_posix_tests");
+    EXPECT_EQ(folder, GetTempFolder() + "platform_posix_tests/");
+    EXPECT_TRUE(DirectoryExists(folder));
+    std::string again, other = "given";
+    FileUtils().GetTempLocation(again, other);
+    EXPECT_EQ(again, folder);
+    EXPECT_EQ(other, "given");
+    ReleaseTempLocation();
+    EXPECT_FALSE(DirectoryExists(folder));
+}
