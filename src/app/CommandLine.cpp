@@ -6,15 +6,13 @@ namespace oru {
 
 namespace {
 
-bool IsSeparator(char c)
-{
+bool IsSeparator(char c) {
     return static_cast<unsigned char>(c) <= ' ';
 }
 
 } // namespace
 
-std::vector<std::string> SplitCommandLine(const std::string& commandLine)
-{
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
     std::vector<std::string> result;
     size_t i = 0;
     const size_t n = commandLine.size();
@@ -36,8 +34,7 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine)
     return result;
 }
 
-TCommandLineArgs ReadCommandLine(const std::vector<std::string>& params)
-{
+TCommandLineArgs ReadCommandLine(const std::vector<std::string>& params) {
     TCommandLineArgs args;
     const size_t count = params.size();
     if (count >= 1)
@@ -55,10 +52,9 @@ TCommandLineArgs ReadCommandLine(const std::vector<std::string>& params)
     return args;
 }
 
-std::string InvalidProductNumberMessage(const std::string& argument)
-{
-    return Format("An invalid %s product type [%s] was passed to the update.", CompanyName().c_str(),
-                  argument.c_str());
+std::string InvalidProductNumberMessage(const std::string& argument) {
+    return Format("An invalid %s product type [%s] was passed to the update.",
+                  CompanyName().c_str(), argument.c_str());
 }
 
 } // namespace oru

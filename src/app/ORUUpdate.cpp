@@ -10,8 +10,7 @@
 
 namespace {
 
-int RunProgram()
-{
+int RunProgram() {
     using namespace oru;
     TApplication& app = Application();
     app.SetTitle("ORU Update");
@@ -49,7 +48,6 @@ int RunProgram()
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return RunProgram();
 }

@@ -12,8 +12,7 @@ namespace oru {
 
 namespace {
 
-TFormArgs MainFormLayout()
-{
+TFormArgs MainFormLayout() {
     TFormArgs args;
     args.ClientWidth = 300;
     args.ClientHeight = 80;
@@ -22,8 +21,7 @@ TFormArgs MainFormLayout()
 
 } // namespace
 
-std::vector<std::string> TfrmConfirmUpdate::ProcessParams()
-{
+std::vector<std::string> TfrmConfirmUpdate::ProcessParams() {
     // The C runtime's argv would read \" as an escaped quote and swallow the
     // quote closing a folder such as "C:\Program Files\Parcelon\".
     auto all = SplitCommandLine(GetCommandLineA());
@@ -32,16 +30,15 @@ std::vector<std::string> TfrmConfirmUpdate::ProcessParams()
     return all;
 }
 
-std::string TfrmConfirmUpdate::ProgramUpdateDir()
-{
+std::string TfrmConfirmUpdate::ProgramUpdateDir() {
     return AddBackSlash(JustPathname(Application().ExeName()));
 }
 
-TfrmConfirmUpdate::TfrmConfirmUpdate() : TfrmConfirmUpdate(TConfirmUpdateArgs{ProcessParams(), ProgramUpdateDir()}) {}
+TfrmConfirmUpdate::TfrmConfirmUpdate()
+    : TfrmConfirmUpdate(TConfirmUpdateArgs{ProcessParams(), ProgramUpdateDir()}) {}
 
 TfrmConfirmUpdate::TfrmConfirmUpdate(const TConfirmUpdateArgs& args)
-    : TForm(MainFormLayout()), driver_(args.UpdateDir)
-{
+    : TForm(MainFormLayout()), driver_(args.UpdateDir) {
     if (const auto message = driver_.ReadCommandLine(args.Params))
         Stop(*message, mbOK);
     driver_.SelectProduct();
@@ -58,14 +55,12 @@ TfrmConfirmUpdate::TfrmConfirmUpdate(const TConfirmUpdateArgs& args)
 
 TfrmConfirmUpdate::~TfrmConfirmUpdate() = default;
 
-void TfrmConfirmUpdate::Stop(const std::string& text, TMsgDlgButtons buttons)
-{
+void TfrmConfirmUpdate::Stop(const std::string& text, TMsgDlgButtons buttons) {
     MessageDlg(text, TMsgDlgType::mtError, buttons, 0);
     throw EAbort();
 }
 
-void TfrmConfirmUpdate::RunUpdate(DWORD pauseMilliseconds)
-{
+void TfrmConfirmUpdate::RunUpdate(DWORD pauseMilliseconds) {
     const auto& d = driver_;
     updateForm_ = std::make_unique<TfrmUpdate>(this, d.IsLEEdition, d.NetworkInstall, d.InstallDir,
                                                d.UpdateArchivePath, d.PatchArchivePath, d.Version,
@@ -92,8 +87,7 @@ void TfrmConfirmUpdate::RunUpdate(DWORD pauseMilliseconds)
     }
 }
 
-LRESULT TfrmConfirmUpdate::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
-{
+LRESULT TfrmConfirmUpdate::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     // Ending the user's session is never refused, and nothing is asked.
     if (msg == WM_QUERYENDSESSION)
         return 1;

@@ -26,7 +26,7 @@ struct TConfirmUpdateArgs {
 };
 
 class TfrmConfirmUpdate : public TForm {
-public:
+  public:
     static constexpr int ConfirmHelpContext = 1014;
 
     // Reads the process's own command line; the package lies beside the program.
@@ -42,10 +42,10 @@ public:
     const TUpdateDriver& Driver() const { return driver_; }
     TfrmUpdate* UpdateForm() const { return updateForm_.get(); }
 
-protected:
+  protected:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-private:
+  private:
     [[noreturn]] static void Stop(const std::string& text, TMsgDlgButtons buttons);
     void RunUpdate(DWORD pauseMilliseconds);
 

@@ -16,15 +16,13 @@ const char* const kPatchArchiveName = "ORU.rtp";
 const char* const kVersionFileName = "ORU.VER";
 const char* const kPatchDllName = "PATCHW32.DLL";
 
-std::string ErrorText(const std::exception& e)
-{
+std::string ErrorText(const std::exception& e) {
     if (const auto* own = dynamic_cast<const Exception*>(&e))
         return own->Message();
     return e.what();
 }
 
-std::string WithProductName(const char* format)
-{
+std::string WithProductName(const char* format) {
     return Format(format, ProductDisplayName().c_str());
 }
 
@@ -32,13 +30,11 @@ std::string WithProductName(const char* format)
 
 TUpdateDriver::TUpdateDriver(std::string updateDir) : updateDir_(std::move(updateDir)) {}
 
-TUpdateDriver::~TUpdateDriver()
-{
+TUpdateDriver::~TUpdateDriver() {
     DeleteExtractedFiles();
 }
 
-void TUpdateDriver::DeleteExtractedFiles() noexcept
-{
+void TUpdateDriver::DeleteExtractedFiles() noexcept {
     if (!ExtractedFiles)
         return;
     for (const auto& file : *ExtractedFiles) {
@@ -51,8 +47,7 @@ void TUpdateDriver::DeleteExtractedFiles() noexcept
     ExtractedFiles.reset();
 }
 
-std::optional<std::string> TUpdateDriver::ReadCommandLine(const std::vector<std::string>& params)
-{
+std::optional<std::string> TUpdateDriver::ReadCommandLine(const std::vector<std::string>& params) {
     const TCommandLineArgs args = oru::ReadCommandLine(params);
     InstallDir = args.InstallDir;
     NetworkInstall = args.NetworkInstall;
@@ -62,14 +57,12 @@ std::optional<std::string> TUpdateDriver::ReadCommandLine(const std::vector<std:
     return std::nullopt;
 }
 
-void TUpdateDriver::SelectProduct()
-{
+void TUpdateDriver::SelectProduct() {
     SetProductKind(ProductKind);
     IsLEEdition = ProductKind == 2;
 }
 
-std::optional<std::string> TUpdateDriver::CheckPackage()
-{
+std::optional<std::string> TUpdateDriver::CheckPackage() {
     DeleteExtractedFiles();
 
     const std::string exeName = ProductExecutableName();
@@ -121,7 +114,8 @@ std::optional<std::string> TUpdateDriver::CheckPackage()
     }
 
     if (!ExeFound)
-        return WithProductName("The %s executable was not located.\rThe update could not be performed.");
+        return WithProductName(
+            "The %s executable was not located.\rThe update could not be performed.");
     if (!VersionFileExists)
         return WithProductName("%s update archive is missing configuration file.");
     if (UpdateArchiveMissing)
@@ -133,8 +127,7 @@ std::optional<std::string> TUpdateDriver::CheckPackage()
     return std::nullopt;
 }
 
-TUpdateDriver::TRun TUpdateDriver::ChosenRun() const
-{
+TUpdateDriver::TRun TUpdateDriver::ChosenRun() const {
     if (UpdateWanted && PatchWanted)
         return TRun::ArchiveAndPatch;
     if (UpdateWanted)

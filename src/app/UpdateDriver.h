@@ -13,7 +13,7 @@
 namespace oru {
 
 class TUpdateDriver {
-public:
+  public:
     // updateDir: the running program's folder with a trailing delimiter.
     explicit TUpdateDriver(std::string updateDir);
     // Deletes every file unpacked from the engine archive, whatever the outcome.
@@ -59,7 +59,7 @@ public:
     std::string ExtraMessage;
     TProductKind ProductKind = 0;
 
-private:
+  private:
     void DeleteExtractedFiles() noexcept;
 
     std::string updateDir_;

@@ -16,17 +16,13 @@ constexpr uint8_t kTargetEveryProduct = 100;
 // Line reading as a text file does it: a line ends at CR or LF, and whatever
 // follows up to the next LF is passed over, so CR LF and a lone LF both end a line.
 class TLineReader {
-public:
+  public:
     explicit TLineReader(TStream& stream) : stream_(stream) {}
 
-    bool Eof()
-    {
-        return !Fill();
-    }
+    bool Eof() { return !Fill(); }
 
     // Past the end every line reads as empty.
-    std::string ReadLine()
-    {
+    std::string ReadLine() {
         std::string line;
         while (Fill()) {
             const char c = buffer_[pos_];
@@ -43,10 +39,9 @@ public:
         return line;
     }
 
-private:
+  private:
     // True when a character is available at pos_.
-    bool Fill()
-    {
+    bool Fill() {
         if (pos_ < length_)
             return true;
         if (atEnd_)
@@ -68,13 +63,11 @@ private:
     bool atEnd_ = false;
 };
 
-bool IsYes(const std::string& line)
-{
+bool IsYes(const std::string& line) {
     return SameText(line, "Y");
 }
 
-void ReadLines(TLineReader& reader, const TVersionFileContext& context, TVersionFileInfo& info)
-{
+void ReadLines(TLineReader& reader, const TVersionFileContext& context, TVersionFileInfo& info) {
     if (!reader.Eof())
         info.Version = reader.ReadLine();
     if (!reader.Eof()) {
@@ -104,8 +97,7 @@ void ReadLines(TLineReader& reader, const TVersionFileContext& context, TVersion
         info.ExtraMessage.clear();
 }
 
-void SetUnreadable(TVersionFileInfo& info)
-{
+void SetUnreadable(TVersionFileInfo& info) {
     info.Version.clear();
     info.ExtraMessage.clear();
     info.UpdateArchiveMissing = true;
@@ -114,8 +106,7 @@ void SetUnreadable(TVersionFileInfo& info)
 
 } // namespace
 
-TVersionFileInfo ReadVersionFile(TStream& stream, const TVersionFileContext& context)
-{
+TVersionFileInfo ReadVersionFile(TStream& stream, const TVersionFileContext& context) {
     TVersionFileInfo info;
     try {
         TLineReader reader(stream);
@@ -126,8 +117,7 @@ TVersionFileInfo ReadVersionFile(TStream& stream, const TVersionFileContext& con
     return info;
 }
 
-TVersionFileInfo ReadVersionFile(const std::string& fileName, const TVersionFileContext& context)
-{
+TVersionFileInfo ReadVersionFile(const std::string& fileName, const TVersionFileContext& context) {
     std::unique_ptr<TFile> file;
     try {
         file = std::make_unique<TFile>(fileName, fmOpenRead | fmShareDenyNone);

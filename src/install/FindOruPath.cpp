@@ -5,8 +5,7 @@ namespace oru {
 TFindOruPath::TFindOruPath() = default;
 TFindOruPath::~TFindOruPath() = default;
 
-uint8_t TFindOruPath::AskInstallation()
-{
+uint8_t TFindOruPath::AskInstallation() {
     return 1;
 }
 

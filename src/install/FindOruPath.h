@@ -10,7 +10,7 @@
 namespace oru {
 
 class TFindOruPath {
-public:
+  public:
     TFindOruPath();
     virtual ~TFindOruPath();
 
@@ -24,7 +24,7 @@ public:
     // the catalogue's functions of the same names inside the class: call those
     // as oru::DataFolderName() and oru::RegistryProductName().
     std::string RegistryProductName;
-    std::string DataFolderName; // with trailing delimiter
+    std::string DataFolderName;               // with trailing delimiter
     std::vector<std::string> ExecutableNames; // file names only, no folder
 
     // 0 none, 1 local, 2 network.

