@@ -3,6 +3,7 @@
 
 #include "app/ExitStatus.h"
 #include "app/UpdateConfirm.h"
+#include "install/FindOruPathWindows.h"
 #include "install/ProductCatalogue.h"
 #include "platform/SoftRegDefaults.h"
 #include "platform/SysUtils.h"
@@ -18,6 +19,8 @@ int RunProgram() {
 
     // The catalogue is platform-neutral; the application title reaches it from here.
     SetApplicationTitleProvider([] { return Application().Title(); });
+    // The folder getters search the registry and the disk, and may ask the user.
+    UseWindowsInstallationFinder();
     // Settings stores made without arguments read below the current product's key.
     SetSoftRegDefaults([] { return CompanyName(); }, [] { return RegistryProductName(); });
 
