@@ -1,0 +1,236 @@
+// Pairs the files of both trees by name (ignoring case, as Windows does), and for
+// each changed file keeps the smaller of a compressed delta and the compressed
+// whole new file.
+#include "engine/PatchBuilder.h"
+
+#include "engine/DeflateStreams.h"
+#include "engine/PatchDelta.h"
+#include "engine/PatchWriter.h"
+
+#include <algorithm>
+#include <map>
+
+namespace oru::patch {
+
+namespace {
+
+struct TSide {
+    std::string Path; // relative to the tree, as found on disk
+    uint64_t Size = 0;
+    TSha256Digest Hash{};
+};
+
+std::string Slashes(std::string s) {
+    std::replace(s.begin(), s.end(), '/', '\\');
+    while (!s.empty() && s.back() == '\\')
+        s.pop_back();
+    return s;
+}
+
+TSha256Digest HashStream(TStream& in) {
+    TSha256 sha;
+    std::vector<uint8_t> buffer(256 * 1024);
+    for (;;) {
+        int32_t n = in.Read(buffer.data(), static_cast<int32_t>(buffer.size()));
+        if (n <= 0)
+            break;
+        sha.Update(buffer.data(), static_cast<size_t>(n));
+    }
+    return sha.Final();
+}
+
+std::map<std::string, TSide> Scan(TPatchFiles& files, const std::string& root) {
+    TFileState state = files.Query(root);
+    if (!state.Exists || !state.IsFolder)
+        throw EPatchFileError("The folder '" + root + "' does not exist");
+    std::map<std::string, TSide> out;
+    for (const std::string& path : files.ListFiles(root)) {
+        if (!IsSafeRelativePath(path, false))
+            throw EPatchFormatError("The file name '" + path + "' cannot be used on Windows");
+        TSide side;
+        side.Path = path;
+        auto in = files.OpenRead(files.Join(root, path));
+        side.Size = static_cast<uint64_t>(in->GetSize());
+        side.Hash = HashStream(*in);
+        if (!out.emplace(PathKey(path), side).second)
+            throw EPatchFormatError("'" + path + "' differs from another file only in case");
+    }
+    return out;
+}
+
+// The group whose folder is the longest prefix of path; -1 when none contains it.
+int GroupOf(const std::vector<TGroupSpec>& groups, const std::string& key, std::string& rest) {
+    int best = -1;
+    size_t bestLength = 0;
+    for (size_t i = 0; i < groups.size(); ++i) {
+        std::string folder = PathKey(groups[i].Folder);
+        bool contains = folder.empty() || (key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
+                                           key[folder.size()] == '\\');
+        if (contains && (best < 0 || folder.size() > bestLength)) {
+            best = static_cast<int>(i);
+            bestLength = folder.size();
+        }
+    }
+    rest = best < 0 ? std::string() : std::string(bestLength ? key.substr(bestLength + 1) : key);
+    return best;
+}
+
+} // namespace
+
+TGroupSpec ParseGroupSpec(const std::string& spec) {
+    TGroupSpec g;
+    size_t eq = spec.find('=');
+    g.Name = spec.substr(0, eq);
+    if (eq != std::string::npos) {
+        size_t eq2 = spec.find('=', eq + 1);
+        g.Folder = Slashes(spec.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
+        if (eq2 != std::string::npos)
+            g.Text = spec.substr(eq2 + 1);
+    }
+    if (g.Folder == ".")
+        g.Folder.clear();
+    if (g.Name.empty() || g.Name.find_first_of("\r\n\t") != std::string::npos)
+        throw EPatchFormatError("A group needs a name: '" + spec + "'");
+    if (!IsSafeRelativePath(g.Folder, true))
+        throw EPatchFormatError("The folder of group '" + g.Name + "' must be a relative folder inside the tree");
+    return g;
+}
+
+TBuildStats BuildPatch(TPatchFiles& files, const std::string& oldDir, const std::string& newDir,
+                       const std::string& outFile, const TBuildOptions& options) {
+    std::vector<TGroupSpec> groups = options.Groups;
+    if (groups.empty())
+        groups.push_back({"MAIN", "", ""});
+    for (size_t i = 0; i < groups.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (PathKey(groups[i].Folder) == PathKey(groups[j].Folder))
+                throw EPatchFormatError("Groups '" + groups[j].Name + "' and '" + groups[i].Name +
+                                        "' have the same folder");
+
+    const auto oldFiles = Scan(files, oldDir);
+    const auto newFiles = Scan(files, newDir);
+    std::map<std::string, std::pair<const TSide*, const TSide*>> all;
+    for (const auto& [key, side] : oldFiles)
+        all[key].first = &side;
+    for (const auto& [key, side] : newFiles)
+        all[key].second = &side;
+
+    // Build beside the output and move into place only at the end.
+    const std::string building = outFile + ".~oru-build";
+    if (files.Query(building).Exists)
+        files.Remove(building);
+    TBuildStats stats;
+    try {
+        auto out = files.CreateNew(building);
+        TPatchWriter writer(*out);
+        for (const auto& g : groups)
+            writer.AddGroup({g.Name, g.Text, g.Folder});
+
+        std::vector<TPatchEntry> entries;
+        for (const auto& [key, pair] : all) {
+            const TSide* oldSide = pair.first;
+            const TSide* newSide = pair.second;
+            const std::string& shown = newSide ? newSide->Path : oldSide->Path;
+            std::string rest;
+            int group = GroupOf(groups, key, rest);
+            if (group < 0)
+                throw EPatchFormatError("'" + shown + "' lies in no group's folder");
+            TPatchEntry e;
+            e.Group = static_cast<uint32_t>(group);
+            // Keep the new tree's spelling of the name, minus the group's folder.
+            e.Path = shown.substr(shown.size() - rest.size());
+            if (oldSide && newSide && oldSide->Size == newSide->Size && oldSide->Hash == newSide->Hash) {
+                ++stats.Unchanged;
+                continue;
+            }
+            if (oldSide) {
+                e.OldSize = oldSide->Size;
+                e.OldHash = oldSide->Hash;
+            }
+            if (newSide) {
+                e.NewSize = newSide->Size;
+                e.NewHash = newSide->Hash;
+            }
+            if (!newSide) {
+                e.Action = TPatchAction::Delete;
+                e.Method = TPatchMethod::None;
+                ++stats.Deleted;
+            } else {
+                e.Action = oldSide ? TPatchAction::Patch : TPatchAction::Add;
+                auto newIn = files.OpenRead(files.Join(newDir, newSide->Path));
+                TPayloadPlace place;
+                bool haveDelta = false;
+                if (oldSide && options.AllowDelta) {
+                    // The delta goes through a temporary file: the codec writes it in
+                    // one pass, the deflater reads it in another.
+                    const std::string deltaName = building + ".delta";
+                    if (files.Query(deltaName).Exists)
+                        files.Remove(deltaName);
+                    try {
+                        {
+                            auto oldIn = files.OpenRead(files.Join(oldDir, oldSide->Path));
+                            auto delta = files.CreateNew(deltaName);
+                            MakeDelta(*oldIn, *newIn, *delta);
+                            delta->SetPosition(0);
+                            place = writer.WriteDeflated(*delta);
+                        }
+                        files.Remove(deltaName);
+                    } catch (...) {
+                        if (files.Query(deltaName).Exists)
+                            files.Remove(deltaName);
+                        throw;
+                    }
+                    haveDelta = true;
+                    // Whole content wins when it compresses smaller than the delta.
+                    newIn->SetPosition(0);
+                    TCountingSink counter;
+                    TDeflateWriter measure(counter);
+                    std::vector<uint8_t> buffer(256 * 1024);
+                    for (;;) {
+                        int32_t n = newIn->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
+                        if (n <= 0)
+                            break;
+                        measure.WriteBuffer(buffer.data(), n);
+                    }
+                    measure.Finish();
+                    if (measure.BytesOut() < place.Size) {
+                        writer.DiscardFrom(place.Offset);
+                        haveDelta = false;
+                    }
+                    newIn->SetPosition(0);
+                }
+                if (!haveDelta)
+                    place = writer.WriteDeflated(*newIn);
+                e.Method = haveDelta ? TPatchMethod::Delta : TPatchMethod::Whole;
+                e.PayloadOffset = place.Offset;
+                e.PayloadSize = place.Size;
+                e.PayloadRawSize = place.RawSize;
+                stats.Deltas += haveDelta ? 1 : 0;
+                ++(oldSide ? stats.Patched : stats.Added);
+            }
+            if (options.Log)
+                options.Log(std::string(ActionName(e.Action)) + " " + groups[e.Group].Name + ":" + e.Path +
+                            (e.Method == TPatchMethod::Delta   ? " (delta, "
+                             : e.Method == TPatchMethod::Whole ? " (whole file, "
+                                                               : " (") +
+                            std::to_string(e.PayloadSize) + " bytes)");
+            entries.push_back(std::move(e));
+        }
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const TPatchEntry& a, const TPatchEntry& b) { return a.Group < b.Group; });
+        for (const auto& e : entries)
+            writer.AddEntry(e);
+        writer.Finish();
+        stats.PatchSize = static_cast<uint64_t>(out->GetSize());
+    } catch (...) {
+        if (files.Query(building).Exists)
+            files.Remove(building);
+        throw;
+    }
+    if (files.Query(outFile).Exists)
+        files.Remove(outFile);
+    files.Rename(building, outFile);
+    return stats;
+}
+
+} // namespace oru::patch

@@ -1,0 +1,42 @@
+// Making a patch file from an old and a new tree of files.
+//
+// Groups map folders of the trees to named groups: each file belongs to the group
+// whose folder is the longest that contains it, and its path in the patch is
+// relative to that folder. Without groups, one group "MAIN" holds the whole tree.
+#pragma once
+
+#include "engine/PatchFilesX.h"
+#include "engine/PatchFormat.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace oru::patch {
+
+struct TGroupSpec {
+    std::string Name;
+    std::string Folder; // relative, "\" separated; empty = the tree's root
+    std::string Text;
+};
+
+// "NAME", "NAME=FOLDER" or "NAME=FOLDER=TEXT"; FOLDER "." or empty is the root,
+// "/" and "\" both separate. Throws EPatchFormatError.
+TGroupSpec ParseGroupSpec(const std::string& spec);
+
+struct TBuildOptions {
+    std::vector<TGroupSpec> Groups;
+    bool AllowDelta = true;                        // otherwise whole files only
+    std::function<void(const std::string&)> Log;   // one line per file
+};
+
+struct TBuildStats {
+    size_t Patched = 0, Added = 0, Deleted = 0, Unchanged = 0, Deltas = 0;
+    uint64_t PatchSize = 0;
+};
+
+// Writes outFile (replacing it only when the build succeeds).
+TBuildStats BuildPatch(TPatchFiles& files, const std::string& oldDir, const std::string& newDir,
+                       const std::string& outFile, const TBuildOptions& options);
+
+} // namespace oru::patch

@@ -1,0 +1,23 @@
+// VCDIFF through the codec in engine/vcdiff.
+#include "engine/PatchDelta.h"
+
+#include "engine/vcdiff/Vcdiff.h"
+
+namespace oru::patch {
+
+void ApplyDelta(TStream& source, TStream& delta, TStream& target) {
+    vcdiff::DecodeOptions options;
+    options.maxTargetWindow = 16 << 20;
+    options.sourceCache = 16 << 20;
+    vcdiff::Decode(source, delta, target, options);
+}
+
+void MakeDelta(TStream& source, TStream& target, TStream& delta) {
+    vcdiff::EncodeOptions options;
+    options.targetWindow = 8 << 20;
+    options.sourceWindow = 32 << 20;
+    options.level = 9;
+    vcdiff::Encode(source, target, delta, options);
+}
+
+} // namespace oru::patch
