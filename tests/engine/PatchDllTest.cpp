@@ -1,0 +1,143 @@
+// patchw32.dll as a host sees it: loaded by name, entry point by ordinal 1,
+// called with the standard calling convention and a callback, under Wine.
+#include <windows.h>
+
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace oru::test {
+namespace {
+
+using namespace oru::patch;
+using TApplyProc = uint32_t(WINAPI*)(const char* commandLine, void* callback, uint32_t flag);
+
+TRecorder* activeRecorder = nullptr;
+
+void* CALLBACK HostCallback(uint32_t id, void* parm) { return (*activeRecorder)(id, parm); }
+
+class PatchDll : public ::testing::Test {
+protected:
+    TScratch s{"dll"};
+    std::string patch;
+    std::map<std::string, std::string> before, after;
+    HMODULE library = nullptr;
+    TApplyProc apply = nullptr;
+
+    void SetUp() override {
+        library = LoadLibraryA(ORU_PATCHW32_DLL);
+        ASSERT_NE(library, nullptr) << GetLastError();
+        apply = reinterpret_cast<TApplyProc>(reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(1))));
+        ASSERT_NE(apply, nullptr);
+        std::string app = Noise(300000, 7);
+        s.Write("old/app.exe", app);
+        s.Write("old/help.txt", "help 1");
+        app.replace(1000, 5, "HELLO");
+        s.Write("new/app.exe", app);
+        s.Write("new/help.txt", "help 2");
+        patch = MakePatch(s, "old", "new");
+        s.Copy("old", "target");
+        before = s.Snapshot("target");
+        after = s.Snapshot("new");
+    }
+    void TearDown() override {
+        if (library)
+            FreeLibrary(library);
+    }
+
+    uint32_t Call(TRecorder& rec, const std::string& commandLine, uint32_t flag = 1) {
+        activeRecorder = &rec;
+        uint32_t result = apply(commandLine.c_str(), reinterpret_cast<void*>(&HostCallback), flag);
+        activeRecorder = nullptr;
+        return result;
+    }
+    std::string CommandLine() const { return "-dC \"" + s.Path("target") + "\" \"" + patch + "\""; }
+};
+
+TEST_F(PatchDll, AppliesThroughOrdinalOneWithCallbacksInOrder) {
+    TRecorder rec;
+    ASSERT_EQ(Call(rec, CommandLine()) & 0xFFFF, resOk);
+    EXPECT_EQ(s.Snapshot("target"), after);
+    std::vector<uint32_t> expected = {cbStart, cbInfo, cbFileCount, cbGroup, cbPhase, cbPhaseEnd, cbPhase};
+    auto ids = rec.Ids();
+    ids.erase(std::remove(ids.begin(), ids.end(), cbIdle), ids.end());
+    ASSERT_GT(ids.size(), expected.size());
+    EXPECT_EQ(std::vector<uint32_t>(ids.begin(), ids.begin() + expected.size()), expected);
+    // Then per file 7, 5..., 8; then 12 and the summary.
+    size_t i = expected.size();
+    for (int file = 0; file < 2; ++file) {
+        ASSERT_EQ(ids[i++], cbFileStart);
+        size_t progress = 0;
+        while (ids[i] == cbProgress)
+            ++i, ++progress;
+        EXPECT_GE(progress, 2u);
+        ASSERT_EQ(ids[i++], cbFileDone);
+    }
+    EXPECT_EQ(std::vector<uint32_t>(ids.begin() + i, ids.end()), (std::vector<uint32_t>{cbPhaseEnd, cbSummary}));
+    EXPECT_EQ(rec.Calls[3].Text, "MAIN|");
+}
+
+TEST_F(PatchDll, FileOpenedWithoutSharingIsReplacedAtRestart) {
+    TRecorder rec;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const std::string app = s.Path("target\\app.exe");
+    int phaseEnds = 0;
+    // Once every new file is built, another "program" opens app.exe exclusively.
+    rec.Override = [&](const TCall& c, size_t, void**) {
+        if (c.Id == cbPhaseEnd && ++phaseEnds == 2)
+            held = CreateFileA(app.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        return false;
+    };
+    uint32_t result = Call(rec, CommandLine());
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    CloseHandle(held);
+    EXPECT_EQ(result & 0xFFFF, resOk);
+    EXPECT_EQ(rec.Count(cbRestartNeeded), 1u);
+    EXPECT_TRUE(rec.HasText(cbWarning, "app.exe is in use"));
+    EXPECT_EQ(s.Read("target/app.exe"), before.at("app.exe"));
+    EXPECT_EQ(s.Read("target/app.exe.~oru-new"), after.at("app.exe")); // waits for the restart
+    EXPECT_EQ(s.Read("target/help.txt"), "help 2");
+}
+
+TEST_F(PatchDll, FileHeldFromTheStartStopsTheRunUnchanged) {
+    const std::string app = s.Path("target\\app.exe");
+    HANDLE held = CreateFileA(app.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    TRecorder rec;
+    uint32_t result = Call(rec, CommandLine());
+    CloseHandle(held);
+    EXPECT_EQ(result & 0xFFFF, resFilesDontMatch);
+    EXPECT_TRUE(rec.HasText(cbError, "app.exe is in use by another program"));
+    EXPECT_EQ(s.Snapshot("target"), before);
+}
+
+TEST_F(PatchDll, CancelDuringTheSecondFileRestoresEverything) {
+    TRecorder rec;
+    rec.Override = [&](const TCall& c, size_t, void** reply) {
+        *reply = nullptr;
+        return c.Id == cbProgress && rec.Count(cbFileStart) == 2;
+    };
+    EXPECT_EQ(Call(rec, CommandLine()) & 0xFFFF, resAborted);
+    EXPECT_EQ(s.Snapshot("target"), before);
+    EXPECT_TRUE(rec.HasText(cbRestore, "restored"));
+}
+
+TEST_F(PatchDll, DamagedPatchAndBadCallsAreRefused) {
+    std::string bytes = s.Read("patch.rtp");
+    bytes[bytes.size() / 2] ^= 1;
+    s.Write("patch.rtp", bytes);
+    TRecorder damaged;
+    EXPECT_EQ(Call(damaged, CommandLine()) & 0xFFFF, resBadPatchFile);
+    EXPECT_EQ(damaged.Ids().back(), cbPatchInvalid);
+
+    TRecorder flag;
+    EXPECT_EQ(Call(flag, CommandLine(), 2) & 0xFFFF, resBadCommandLine);
+    EXPECT_TRUE(flag.HasText(cbError, "flag"));
+    EXPECT_EQ(apply(nullptr, reinterpret_cast<void*>(&HostCallback), 1), resBadCommandLine);
+    EXPECT_EQ(s.Snapshot("target"), before);
+}
+
+} // namespace
+} // namespace oru::test
