@@ -98,14 +98,15 @@ std::vector<uint8_t> ZipWriter::Build() const {
         Put32(central, static_cast<uint32_t>(packed.size()));
         Put32(central, static_cast<uint32_t>(m.Data.size()));
         Put16(central, static_cast<uint32_t>(m.Name.size()));
-        Put16(central, static_cast<uint32_t>(m.Extra.size()));
+        // The directive lives in the local extra field only: other tools read the
+        // central one as tagged blocks, which a plain text is not.
+        Put16(central, 0);
         Put16(central, 0); // comment length
         Put16(central, 0); // disk
         Put16(central, 0); // internal attributes
         Put32(central, m.ExternalAttributes);
         Put32(central, offset);
         PutText(central, m.Name);
-        PutText(central, m.Extra);
     }
     if (members_.size() > 0xFFFF || out.size() >= kLimit)
         throw std::runtime_error("too many members or too much data for a ZIP archive without ZIP64");

@@ -12,7 +12,7 @@ namespace oru::pack {
 
 struct ZipMember {
     std::string Name;  // stored byte for byte
-    std::string Extra; // local (and central) extra field data
+    std::string Extra; // local extra field data (the central one stays empty)
     std::vector<uint8_t> Data;
     uint32_t DosDateTime = 0;         // date in the high 16 bits, time in the low 16
     uint32_t ExternalAttributes = 0x20; // the archive bit, as Windows tools write it

@@ -1,0 +1,140 @@
+#include "orupack/PackageManifest.h"
+#include "orupack/ZipWriter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace oru::pack;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+std::string RefusalOf(const std::string& text) {
+    try {
+        ParseManifest(text);
+    } catch (const ManifestError& e) {
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+TEST(PackageManifest, AFullManifest) {
+    PackageManifest m = ParseManifest("# sample\r\n"
+                                      "version: * 12/01/2010\r\n"
+                                      "\r\n"
+                                      "notice: 356\n"
+                                      "notice-line: First half,\n"
+                                      "notice-line:  second half.\n"
+                                      "file: <INSTALLDIR>;1 Tables/New.dat = data/new.dat\n"
+                                      "file: <WINSYSDIR>;0 oru.dll\n"
+                                      "FILE : <EWSDIR>;1  Ews File.dat  =  data/ews file.dat \n"
+                                      "patch-old: old\n"
+                                      "patch-new: new tree\n"
+                                      "patch-group: UNIBROOK=Unibrook=Job tools\n"
+                                      "patch-whole: yes\n"
+                                      "engine: ../engine/patchw32.dll\n"
+                                      "engine-file: ../engine/readme.txt\n"
+                                      "time: 2010-12-01 10:30\n");
+    EXPECT_EQ(m.Version, "* 12/01/2010");
+    EXPECT_TRUE(m.UpdateWanted);
+    EXPECT_TRUE(m.PatchWanted);
+    ASSERT_TRUE(m.Notice);
+    EXPECT_EQ(m.Notice->Target, 356);
+    EXPECT_EQ(m.Notice->Lines, (std::vector<std::string>{"First half,", " second half."}));
+    ASSERT_EQ(m.Members.size(), 3u);
+    EXPECT_EQ(m.Members[0].Directive, "<INSTALLDIR>;1");
+    EXPECT_EQ(m.Members[0].Name, "Tables\\New.dat");
+    EXPECT_EQ(m.Members[0].Source, "data/new.dat");
+    EXPECT_EQ(m.Members[1].Name, "oru.dll");
+    EXPECT_EQ(m.Members[1].Source, "oru.dll");
+    EXPECT_EQ(m.Members[2].Name, "Ews File.dat");
+    EXPECT_EQ(m.Members[2].Source, "data/ews file.dat");
+    EXPECT_EQ(m.Members[2].Line, 9);
+    EXPECT_EQ(m.PatchNew->Path, "new tree");
+    ASSERT_EQ(m.PatchGroups.size(), 1u);
+    EXPECT_EQ(m.PatchGroups[0].Spec, "UNIBROOK=Unibrook=Job tools");
+    EXPECT_TRUE(m.PatchWholeFiles);
+    EXPECT_EQ(m.Engine->Path, "../engine/patchw32.dll");
+    EXPECT_EQ(m.EngineFiles.size(), 1u);
+    EXPECT_EQ(*m.MemberTime, DosDateTime(2010, 12, 1, 10, 30, 0));
+
+    EXPECT_EQ(VersionFileText(m), "* 12/01/2010\r\nY\r\nY\r\nY\r\n356\r\n2\r\nFirst half,\r\n"
+                                  " second half.\r\n");
+}
+
+TEST(PackageManifest, WhatIsWantedFollowsThePayloadsUnlessSaid) {
+    PackageManifest archiveOnly = ParseManifest("version: 1\nfile: <TEMP>;1 a.txt\n");
+    EXPECT_EQ(VersionFileText(archiveOnly), "1\r\nY\r\nN\r\nN\r\n");
+    EXPECT_TRUE(archiveOnly.HasArchive());
+    EXPECT_FALSE(archiveOnly.HasPatch());
+
+    PackageManifest nothing = ParseManifest("version:\n");
+    EXPECT_EQ(VersionFileText(nothing), "\r\nN\r\nN\r\nN\r\n");
+    EXPECT_FALSE(nothing.HasArchive());
+
+    // A payload that is carried but not asked for.
+    PackageManifest unwanted = ParseManifest("version: 2\nupdate: no\npatch: N\nfile: <TEMP>;1 a\n"
+                                             "patch-old: o\npatch-new: n\n");
+    EXPECT_EQ(VersionFileText(unwanted), "2\r\nN\r\nN\r\nN\r\n");
+    EXPECT_TRUE(unwanted.HasArchive());
+    EXPECT_TRUE(unwanted.HasPatch());
+
+    PackageManifest emptyNotice = ParseManifest("version: 3\nnotice: 2\n");
+    EXPECT_EQ(VersionFileText(emptyNotice), "3\r\nN\r\nN\r\nY\r\n2\r\n0\r\n");
+}
+
+TEST(PackageManifest, RefusalsNameTheirLine) {
+    struct Case {
+        const char* text;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"file: <TEMP>;1 a\n", "the manifest has no 'version:' line"},
+        {"version: 1\nversion: 2\n", "line 2: 'version' was already given on line 1"},
+        {"version: 1\nbogus: x\n", "line 2: unknown key 'bogus'"},
+        {"version: 1\njust text\n", "line 2: expected 'key: value'"},
+        {"version: 1\nupdate: maybe\n", "line 2: update must be yes or no, not 'maybe'"},
+        {"version: 1\nupdate: yes\n", "line 2: 'update: yes' but no 'file:' lines"},
+        {"version: 1\n\npatch: yes\n", "line 3: 'patch: yes' but no 'patch-old' and 'patch-new'"},
+        {"version: 1\nnotice-line: x\n", "line 2: notice-line before any 'notice: TARGET'"},
+        {"version: 1\nnotice: all\n", "line 2: the notice target must be a whole number, not 'all'"},
+        {"version: 1\nfile: <TEMP>;1\n", "line 2: expected 'file: PLACEHOLDER;KIND NAME [= SOURCE]'"},
+        {"version: 1\nfile: <TEMP> a\n", "line 2: the directive '<TEMP>' needs the form PLACEHOLDER;KIND"},
+        {"version: 1\nfile: <temp>;1 a\n", "line 2: unknown placeholder '<temp>'"},
+        {"version: 1\nfile: <TEMP>;x a\n", "line 2: the edition kind must be a whole number, not 'x'"},
+        {"version: 1\nfile: <TEMP>;1 ..\\a\n", "line 2: the member name '..\\a' must not climb"},
+        {"version: 1\nfile: <TEMP>;1 C:\\a\n", "line 2: the member name 'C:\\a' must be relative"},
+        {"version: 1\nfile: <TEMP>;1 /a\n", "line 2: the member name '\\a' must be relative"},
+        {"version: 1\nfile: <TEMP>;1 dir/\n", "line 2: the member name 'dir\\' names a folder"},
+        {"version: 1\nfile: <TEMP>;1 a\\\\b\n", "line 2: the member name 'a\\\\b' has an empty"},
+        {"version: 1\nfile: <TEMP>;1 a =  \n", "line 2: no source file after '='"},
+        {"version: 1\nfile: <TEMP>;1 A.txt\nfile: <TEMP>;2 a.TXT = x\n",
+         "line 3: 'a.TXT' goes to the same place as line 2"},
+        {"version: 1\npatch-new: n\n", "line 2: a patch needs both 'patch-old' and 'patch-new'"},
+        {"version: 1\npatch-group: G\n", "line 2: 'patch-group' without 'patch-old'"},
+        {"version: 1\nengine-file: x\n", "line 2: 'engine-file' without 'engine'"},
+        {"version: 1\nengine:\n", "line 2: 'engine' needs a path"},
+        {"version: 1\ntime: 1979-12-31 23:59\n", "line 2: time must be YYYY-MM-DD HH:MM[:SS]"},
+        {"version: 1\ntime: 2010-13-01 10:00\n", "line 2: time must be"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_THAT(RefusalOf(c.text), StartsWith(c.refusal));
+    }
+    // "=" belongs to the name unless blanks surround it.
+    PackageManifest equalsInName = ParseManifest("version: 1\nfile: <TEMP>;1 a=b.txt = src/x\n");
+    EXPECT_EQ(equalsInName.Members[0].Name, "a=b.txt");
+    EXPECT_EQ(equalsInName.Members[0].Source, "src/x");
+    // The same name in two folders is two different files.
+    EXPECT_EQ(RefusalOf("version: 1\nfile: <TEMP>;1 a\nfile: <WINDIR>;1 a\n"), "(accepted)");
+}
+
+TEST(ZipWriter, DosTimesPackDateAndTime) {
+    EXPECT_EQ(DosDateTime(1980, 1, 1, 0, 0, 0), 0x00210000u);
+    // 2010-12-01 10:30:58: date (30 << 9 | 12 << 5 | 1), time (10 << 11 | 30 << 5 | 29).
+    EXPECT_EQ(DosDateTime(2010, 12, 1, 10, 30, 58), (uint32_t(0x3D81) << 16) | 0x53DDu);
+    EXPECT_THROW(DosDateTime(1979, 12, 31, 0, 0, 0), std::runtime_error);
+}
+
+} // namespace
