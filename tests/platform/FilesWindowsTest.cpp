@@ -1,5 +1,5 @@
 // What only the Windows TFile has: sharing, the creation record the hook sees,
-// delete-on-close, and the system and Windows folders.
+// delete-on-close, the lock region, and the system and Windows folders.
 #include <windows.h>
 
 #include "platform/Files.h"
@@ -13,64 +13,60 @@ using namespace oru;
 using oru::test::ScratchFolder;
 using oru::test::WriteWholeFile;
 
+namespace {
+bool Opens(const std::string& name, uint16_t mode) {
+    try {
+        TFile f(name, mode);
+        return true;
+    } catch (const EFileOpenError& e) {
+        EXPECT_EQ(e.ErrorCode, ERROR_SHARING_VIOLATION);
+        return false;
+    }
+}
+} // namespace
+
 TEST(WindowsFile, SharingCodesDecideWhoElseMayOpen) {
     ScratchFolder dir;
     std::string name = dir / "s.bin";
     WriteWholeFile(name, "x");
-    {
-        TFile f(name, fmOpenRead | fmShareExclusive);
-        try {
-            TFile g(name, fmOpenRead | fmShareDenyNone);
-            ADD_FAILURE() << "exclusive file opened twice";
-        } catch (const EFileOpenError& e) {
-            EXPECT_EQ(e.ErrorCode, ERROR_SHARING_VIOLATION);
-        }
+    const uint16_t read = fmOpenRead | fmShareDenyNone, write = fmOpenWrite | fmShareDenyNone;
+    struct Case {
+        uint16_t first;
+        bool othersRead, othersWrite;
+    };
+    for (Case c :
+         {Case{fmOpenRead, false, false}, Case{fmOpenRead | fmShareExclusive, false, false},
+          Case{fmOpenRead | fmShareDenyWrite, true, false},
+          Case{fmOpenWrite | fmShareDenyRead, false, true},
+          Case{fmOpenRead | fmShareDenyNone, true, true}}) {
+        TFile f(name, c.first);
+        EXPECT_EQ(Opens(name, read), c.othersRead) << std::hex << c.first;
+        EXPECT_EQ(Opens(name, write), c.othersWrite) << std::hex << c.first;
     }
-    {
-        TFile f(name, fmOpenRead | fmShareDenyWrite);
-        EXPECT_NO_THROW(TFile(name, fmOpenRead | fmShareDenyNone));
-        EXPECT_THROW(TFile(name, fmOpenWrite | fmShareDenyNone), EFileOpenError);
-    }
-    {
-        TFile f(name, fmOpenWrite | fmShareDenyRead);
-        EXPECT_THROW(TFile(name, fmOpenRead | fmShareDenyNone), EFileOpenError);
-        EXPECT_NO_THROW(TFile(name, fmOpenWrite | fmShareDenyNone));
-    }
-    // Code 0 means no sharing, like code 1.
-    TFile f(name, fmOpenRead);
-    EXPECT_THROW(TFile(name, fmOpenRead | fmShareDenyNone), EFileOpenError);
 }
 
 TEST(WindowsFile, HookSeesTheSystemsCreationValues) {
     ScratchFolder dir;
-    std::vector<TFileCreateInfo> seen;
-    auto hook = [&](TFileCreateInfo& info) { seen.push_back(info); };
-    { TFile f(dir / "a", FileFlagsNormalSequential, fmCreate, hook); }
-    {
-        TFile f(dir / "a", FileFlagsNormalSequential,
-                fmOpenOrCreate | fmOpenWrite | fmShareDenyWrite, hook);
-    }
-    {
-        TFile f(dir / "b", FileFlagsNormalSequential,
-                fmCreateNew | fmOpenReadWrite | fmShareDenyNone, hook);
-    }
-    { TFile f(dir / "a", FileFlagsNormalSequential, fmOpenRead | fmShareDenyRead, hook); }
-    ASSERT_EQ(seen.size(), 4u);
-    EXPECT_EQ(seen[0].DesiredAccess, GENERIC_READ | GENERIC_WRITE);
-    EXPECT_EQ(seen[0].ShareMode, 0u);
-    EXPECT_EQ(seen[0].CreationDisposition, DWORD(OPEN_ALWAYS));
-    EXPECT_EQ(seen[1].DesiredAccess, DWORD(GENERIC_WRITE));
-    EXPECT_EQ(seen[1].ShareMode, DWORD(FILE_SHARE_READ));
-    EXPECT_EQ(seen[1].CreationDisposition, DWORD(OPEN_ALWAYS));
-    EXPECT_EQ(seen[2].ShareMode, DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE));
-    EXPECT_EQ(seen[2].CreationDisposition, DWORD(CREATE_NEW));
-    EXPECT_EQ(seen[3].DesiredAccess, DWORD(GENERIC_READ));
-    EXPECT_EQ(seen[3].ShareMode, DWORD(FILE_SHARE_WRITE));
-    EXPECT_EQ(seen[3].CreationDisposition, DWORD(OPEN_EXISTING));
-    for (const auto& info : seen) {
-        EXPECT_EQ(info.FlagsAndAttributes, FileFlagsNormalSequential);
-        EXPECT_EQ(info.SecurityAttributes, 0u);
-        EXPECT_EQ(info.TemplateFile, 0u);
+    struct Case {
+        uint16_t mode;
+        DWORD access, share, disposition;
+    };
+    const DWORD rw = GENERIC_READ | GENERIC_WRITE, both = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    for (Case c :
+         {Case{fmCreate, rw, 0, OPEN_ALWAYS},
+          Case{fmOpenOrCreate | fmOpenWrite | fmShareDenyWrite, GENERIC_WRITE, FILE_SHARE_READ,
+               OPEN_ALWAYS},
+          Case{fmOpenRead | fmShareDenyRead, GENERIC_READ, FILE_SHARE_WRITE, OPEN_EXISTING},
+          Case{fmCreateNew | fmOpenReadWrite | fmShareDenyNone, rw, both, CREATE_NEW}}) {
+        if (c.mode & fmCreateNew)
+            DeleteFile(dir / "a");
+        TFileCreateInfo seen;
+        TFile f(dir / "a", FileFlagsNormalSequential, c.mode,
+                [&](TFileCreateInfo& i) { seen = i; });
+        EXPECT_EQ(seen.DesiredAccess, c.access) << std::hex << c.mode;
+        EXPECT_EQ(seen.ShareMode, c.share) << std::hex << c.mode;
+        EXPECT_EQ(seen.CreationDisposition, c.disposition) << std::hex << c.mode;
+        EXPECT_EQ(seen.FlagsAndAttributes, FileFlagsNormalSequential);
     }
 }
 
@@ -87,42 +83,30 @@ TEST(WindowsFile, DeleteOnCloseAddsDeleteSharing) {
     EXPECT_FALSE(FileExists(name));
 }
 
-TEST(WindowsFile, LockIsOutsideTheDataAndSurvivesOnlyUntilClose) {
+TEST(WindowsFile, LockHoldsTheByteBeyondAnyDataUntilClose) {
     ScratchFolder dir;
     std::string name = dir / "l.bin";
     WriteWholeFile(name, "abc");
     TFile holder(name, fmLockOnOpen | fmShareDenyNone | fmOpenReadWrite);
-    TFileHandle handle(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                     nullptr));
-    ASSERT_TRUE(handle);
-    HANDLE other = handle.Get();
-    // The whole 32-bit range of the data can be locked by someone else...
+    TFileHandle other(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
+    ASSERT_TRUE(other);
+    const DWORD now = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+    // The whole 32-bit range of data stays free for others...
     OVERLAPPED ov = {};
-    EXPECT_TRUE(::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                             MAXDWORD, 0, &ov));
-    EXPECT_TRUE(::UnlockFileEx(other, 0, MAXDWORD, 0, &ov));
+    EXPECT_TRUE(::LockFileEx(other.Get(), now, 0, MAXDWORD, 0, &ov));
+    EXPECT_TRUE(::UnlockFileEx(other.Get(), 0, MAXDWORD, 0, &ov));
     // ...but not the byte at 2^64 - 2.
     ov.Offset = 0xFFFFFFFE;
     ov.OffsetHigh = 0xFFFFFFFF;
-    EXPECT_FALSE(
-        ::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov));
+    EXPECT_FALSE(::LockFileEx(other.Get(), now, 0, 1, 0, &ov));
     holder.Close();
     EXPECT_FALSE(holder.Locked());
-    EXPECT_TRUE(
-        ::LockFileEx(other, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov));
-}
-
-TEST(WindowsFile, UnlockWithoutALockRaises) {
-    ScratchFolder dir;
-    TFile f(dir / "u.bin", fmCreate);
-    try {
-        f.Unlock();
-        ADD_FAILURE() << "nothing raised";
-    } catch (const EFileUnlockError& e) {
-        EXPECT_EQ(e.Message().rfind("Cannot unlock the file '" + dir / "u.bin" + "'.\r\n", 0), 0u);
-        EXPECT_NE(e.ErrorCode, 0);
-    }
+    EXPECT_TRUE(::LockFileEx(other.Get(), now, 0, 1, 0, &ov));
+    // Unlocking what this object does not hold is an error of its own kind.
+    TFile plain(name, fmOpenRead | fmShareDenyNone);
+    EXPECT_THROW(plain.Unlock(), EFileUnlockError);
 }
 
 TEST(WindowsFolders, SystemAndWindowsFoldersEndWithADelimiter) {

@@ -1,5 +1,5 @@
-#include "platform/Streams.h"
 #include "platform/SysUtils.h"
+#include "platform/Streams.h"
 
 #include <gtest/gtest.h>
 
