@@ -81,13 +81,13 @@ TForm::TForm(const TFormArgs& args) : font_(std::make_unique<TFont>(args.FontNam
 
 TForm::~TForm()
 {
-    // The controls first, while the form window still exists; then unbind so that
-    // messages sent during destruction no longer reach this half-destroyed object.
-    controls_.clear();
-    if (handle_) {
+    // Unbind first: messages sent while the controls and the window go must not
+    // reach this half-destroyed object. The controls go while their parent exists.
+    if (handle_)
         SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
+    controls_.clear();
+    if (handle_)
         DestroyWindow(handle_);
-    }
 }
 
 LRESULT CALLBACK TForm::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
