@@ -1,0 +1,237 @@
+// The decoder against deltas assembled by hand: what each instruction and address
+// mode produces, and how every kind of malformed window is refused.
+#include "VcdiffTestSupport.h"
+
+#include "platform/Streams.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace oru::vcdiff::test {
+namespace {
+
+Bytes Str(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// Default code table opcodes used below.
+constexpr uint8_t kRun0 = 0;                      // RUN, size follows
+uint8_t Add(int size) { return static_cast<uint8_t>(1 + size); }          // size 0..17
+uint8_t Copy(int mode, int size) {                                         // size 0 or 4..18
+    return static_cast<uint8_t>(19 + 16 * mode + (size == 0 ? 0 : size - 3));
+}
+
+WindowSpec SourceWindow(uint64_t segLen, uint64_t targetLen, Bytes data, Bytes inst, Bytes addr) {
+    WindowSpec w;
+    w.indicator = 1;
+    w.segLen = segLen;
+    w.targetLen = targetLen;
+    w.data = std::move(data);
+    w.inst = std::move(inst);
+    w.addr = std::move(addr);
+    return w;
+}
+
+WindowSpec PlainWindow(uint64_t targetLen, Bytes data, Bytes inst, Bytes addr = {}) {
+    WindowSpec w = SourceWindow(0, targetLen, std::move(data), std::move(inst), std::move(addr));
+    w.indicator = 0;
+    return w;
+}
+
+TEST(VcdiffDecode, NearCacheStartsAtZeroInEveryWindow) {
+    // Near slot 0 + 2 addresses byte 2 of the segment although no COPY came before;
+    // the second window must not see the first window's cache.
+    WindowSpec w = SourceWindow(8, 4, {}, {Copy(2, 4)}, {2});
+    Bytes out = DecodeBytes(Str("ABCDEFGH"), BuildDelta({w, w}));
+    EXPECT_EQ(Str("CDEFCDEF"), out);
+}
+
+TEST(VcdiffDecode, SameAndNearCachesFollowEarlierCopies) {
+    // SELF 3 fills near[0] and same[3]; same mode byte 3 finds address 3 again; near
+    // slot 0 + 2 is address 5; HERE 9 from here = 10 + 12 is address 13 = target 3.
+    Bytes inst = {Copy(0, 4), Copy(6, 4), Copy(2, 4), Copy(1, 4)};
+    Bytes addr = {3, 3, 2, 9};
+    Bytes out = DecodeBytes(Str("0123456789"), BuildDelta({SourceWindow(10, 16, {}, inst, addr)}));
+    EXPECT_EQ(Str("3456345656786345"), out);
+}
+
+TEST(VcdiffDecode, TargetCopiesMayOverlapWhatTheyProduce) {
+    // Period 1, 2 and 3 patterns, each longer than the bytes they start from.
+    Bytes inst = {Add(1), Copy(0, 7), Add(2), Copy(0, 0), 20, Add(3), Copy(0, 0)};
+    inst = Concat({inst, Varint(1000)});
+    Bytes addr = {0, 8, 30};
+    Bytes data = Str("zabxyz");
+    Bytes out = DecodeBytes({}, BuildDelta({PlainWindow(8 + 22 + 1003, data, inst, addr)}));
+    std::string expect = std::string(8, 'z') + "abababababababababab" + "ab";
+    for (int i = 0; i < 1003; ++i)
+        expect += "xyz"[i % 3];
+    EXPECT_EQ(Str(expect), out);
+}
+
+TEST(VcdiffDecode, RunRepeatsOneDataByte) {
+    Bytes inst = Concat({Bytes{kRun0}, Varint(300)});
+    EXPECT_EQ(Bytes(300, 'Q'), DecodeBytes({}, BuildDelta({PlainWindow(300, {'Q'}, inst)})));
+}
+
+TEST(VcdiffDecode, TargetWindowsCopyFromEarlierOutputNotFromBytesBeforeIt) {
+    WindowSpec first = PlainWindow(5, Str("hello"), {Add(5)});
+    WindowSpec second = SourceWindow(4, 8, {}, {Copy(0, 4), Copy(0, 4)}, {0, 4});
+    second.indicator = 2;
+    second.segPos = 1;
+    TMemoryStream source, delta(BuildDelta({first, second})), target(Str("XX"));
+    target.Seek(0, SeekOrigin::End);
+    Decode(source, delta, target);
+    EXPECT_EQ(Str("XXhelloelloello"), target.Data())
+        << "VCD_TARGET segment is [1,5) of this decode's own output";
+}
+
+TEST(VcdiffDecode, SourceOffsetsCountFromTheStreamsPosition) {
+    TMemoryStream source(Str("JUNKabcdefgh")), delta(BuildDelta({SourceWindow(8, 4, {}, {Copy(0, 4)}, {4})})),
+        target;
+    source.Seek(4, SeekOrigin::Begin);
+    Decode(source, delta, target);
+    EXPECT_EQ(Str("efgh"), target.Data());
+}
+
+TEST(VcdiffDecode, ChecksumIsVerified) {
+    WindowSpec w = PlainWindow(5, Str("hello"), {Add(5)});
+    w.indicator = 4;
+    w.adler = Adler32Of(Str("hello"));
+    EXPECT_EQ(Str("hello"), DecodeBytes({}, BuildDelta({w})));
+    w.adler ^= 0x100;
+    try {
+        DecodeBytes({}, BuildDelta({w}));
+        FAIL() << "a wrong checksum was accepted";
+    } catch (const VcdiffError& e) {
+        EXPECT_NE(std::string::npos, e.Message().find("checksum")) << e.Message();
+    }
+}
+
+TEST(VcdiffDecode, ApplicationHeaderIsSkippedAndNoWindowsMeansEmptyOutput) {
+    Bytes delta = BuildDelta({PlainWindow(2, Str("ok"), {Add(2)})}, 4);
+    delta.insert(delta.begin() + 5, {3, 'a', '/', 'b'});
+    EXPECT_EQ(Str("ok"), DecodeBytes({}, delta));
+    EXPECT_TRUE(DecodeBytes({}, BuildDelta({})).empty());
+}
+
+TEST(VcdiffDecode, ProgressReportsTotalsAndCanAbort) {
+    Bytes inst = Concat({Bytes{kRun0}, Varint(3 << 20)});
+    Bytes delta = BuildDelta({PlainWindow(3 << 20, {'r'}, inst), PlainWindow(3, Str("end"), {Add(3)})});
+    std::vector<int64_t> seen;
+    DecodeOptions options;
+    options.progress = [&](int64_t done) {
+        seen.push_back(done);
+        return true;
+    };
+    EXPECT_EQ(size_t(3 << 20) + 3, DecodeBytes({}, delta, options).size());
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ((3 << 20) + 3, seen.back());
+
+    options.progress = [](int64_t done) { return done < (1 << 20); };
+    TMemoryStream source, d(delta), target;
+    EXPECT_THROW(Decode(source, d, target, options), EAbort);
+    EXPECT_LT(target.GetSize(), 3 << 20);
+}
+
+struct BadDelta {
+    const char* name;
+    Bytes delta;
+    const char* message; // a part of the expected message
+};
+
+std::vector<BadDelta> BadDeltas() {
+    Bytes hello = Str("hello");
+    std::vector<BadDelta> v;
+    v.push_back({"secondary compressor", BuildDelta({}, 1), "secondary compression"});
+    v.push_back({"custom code table", BuildDelta({}, 2), "custom code table"});
+    v.push_back({"reserved header bits", BuildDelta({}, 0x08), "reserved bits"});
+    v.push_back({"bad version", Bytes{0xD6, 0xC3, 0xC4, 0x01, 0}, "version"});
+    v.push_back({"not vcdiff", Str("PK\x03\x04 zip"), "signature"});
+    {
+        WindowSpec w = PlainWindow(5, hello, {Add(5)});
+        w.deltaIndicator = 1;
+        v.push_back({"compressed data section", BuildDelta({w}), "secondary compression"});
+        w.deltaIndicator = 0x10;
+        v.push_back({"reserved delta indicator bits", BuildDelta({w}), "reserved bits"});
+        w.deltaIndicator = 0;
+        w.indicator = 0x08;
+        v.push_back({"reserved window bits", BuildDelta({w}), "reserved bits"});
+        w.indicator = 3;
+        v.push_back({"source and target", BuildDelta({w}), "both"});
+        w.indicator = 0;
+        w.deltaLength = 99;
+        v.push_back({"delta length", BuildDelta({w}), "does not match"});
+    }
+    v.push_back({"segment beyond source", BuildDelta({SourceWindow(11, 4, {}, {Copy(0, 4)}, {0})}),
+                 "beyond the source"});
+    v.push_back({"copy crosses segment end", BuildDelta({SourceWindow(8, 4, {}, {Copy(0, 4)}, {6})}),
+                 "past the end of the source segment"});
+    v.push_back({"copy from the future", BuildDelta({PlainWindow(6, Str("ab"), {Add(2), Copy(0, 4)}, {2})}),
+                 "not below"});
+    v.push_back({"copy without any bytes before it", BuildDelta({PlainWindow(4, {}, {Copy(2, 4)}, {0})}),
+                 "not below"});
+    v.push_back({"here before start", BuildDelta({SourceWindow(8, 4, {}, {Copy(1, 4)}, {9})}),
+                 "before the start"});
+    v.push_back({"writes past window", BuildDelta({PlainWindow(4, hello, {Add(5)})}), "past the end"});
+    v.push_back({"produces too little", BuildDelta({PlainWindow(6, hello, {Add(5)})}), "produce 5 bytes"});
+    v.push_back({"unused data", BuildDelta({PlainWindow(4, hello, {Add(4)})}), "never used"});
+    v.push_back({"unused address", BuildDelta({SourceWindow(8, 4, {}, {Copy(0, 4)}, {0, 0})}), "never used"});
+    v.push_back({"add beyond data", BuildDelta({PlainWindow(6, hello, {Add(6)})}), "too short"});
+    v.push_back({"run without data", BuildDelta({PlainWindow(3, {}, {kRun0, 3})}), "too short"});
+    v.push_back({"size missing", BuildDelta({PlainWindow(3, {}, {Add(0)})}), "ends inside a number"});
+    v.push_back({"address missing", BuildDelta({SourceWindow(8, 4, {}, {Copy(0, 4)}, {})}),
+                 "ends inside a number"});
+    v.push_back({"huge size", BuildDelta({PlainWindow(3, {}, Concat({Bytes{Add(0)}, Bytes(11, 0xFF), Bytes{1}}))}),
+                 "too large"});
+    {
+        Bytes d = BuildDelta({PlainWindow(5, hello, {Add(5)})});
+        d.insert(d.begin() + 6, {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80});
+        v.push_back({"overlong varint", d, "too large"});
+    }
+    v.push_back({"window over the limit", BuildDelta({PlainWindow(uint64_t(1) << 40, {}, {})}), "limit"});
+    v.push_back({"sections far larger than the window",
+                 BuildDelta({PlainWindow(1, Bytes(3 << 20, 'x'), {Add(1)})}), "far larger"});
+    {
+        Bytes d = BuildDelta({PlainWindow(5, hello, {Add(5)})});
+        d.resize(d.size() - 3);
+        v.push_back({"truncated section", d, "ends inside the data section"});
+    }
+    return v;
+}
+
+TEST(VcdiffDecode, MalformedDeltasAreRefusedWithAClearMessage) {
+    for (const BadDelta& bad : BadDeltas()) {
+        try {
+            DecodeBytes(Str("0123456789"), bad.delta);
+            ADD_FAILURE() << bad.name << ": accepted";
+        } catch (const VcdiffError& e) {
+            EXPECT_NE(std::string::npos, e.Message().find(bad.message))
+                << bad.name << ": message was \"" << e.Message() << "\"";
+        }
+    }
+}
+
+TEST(VcdiffDecode, WindowLimitIsConfigurable) {
+    Bytes delta = BuildDelta({PlainWindow(5, Str("hello"), {Add(5)})});
+    DecodeOptions options;
+    options.maxTargetWindow = 4;
+    EXPECT_THROW(DecodeBytes({}, delta, options), VcdiffError);
+    options.maxTargetWindow = 5;
+    EXPECT_EQ(Str("hello"), DecodeBytes({}, delta, options));
+}
+
+TEST(VcdiffDecode, SourceShorterThanDeclaredIsRefused) {
+    // The segment check uses the source's size; a source that shrinks behind the
+    // decoder's back is caught when the bytes are read.
+    class ShrinkingStream : public TMemoryStream {
+    public:
+        using TMemoryStream::TMemoryStream;
+        int64_t GetSize() override { return 1 << 20; }
+    };
+    ShrinkingStream source(Str("short"));
+    TMemoryStream delta(BuildDelta({SourceWindow(1 << 20, 4, {}, {Copy(0, 4)}, {Varint(1000)})})), target;
+    EXPECT_THROW(Decode(source, delta, target), VcdiffError);
+}
+
+} // namespace
+} // namespace oru::vcdiff::test

@@ -1,0 +1,181 @@
+// Encoder and decoder together: every pair must come back exactly, under every
+// option set, and pairs that share content must give small deltas.
+#include "VcdiffTestSupport.h"
+
+#include "platform/Streams.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+namespace oru::vcdiff::test {
+namespace {
+
+struct Pair {
+    std::string name;
+    Bytes source, target;
+};
+
+Bytes Edited(Bytes b, size_t every, uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (size_t i = rng() % every; i < b.size(); i += 1 + rng() % every)
+        b[i] = static_cast<uint8_t>(b[i] + 1 + rng() % 3);
+    return b;
+}
+
+std::vector<Pair> Pairs() {
+    Bytes r = RandomBytes(40000, 1);
+    Bytes w = WordBytes(30000, 2);
+    std::vector<Pair> v;
+    v.push_back({"empty to empty", {}, {}});
+    v.push_back({"empty to content", {}, w});
+    v.push_back({"content to empty", r, {}});
+    v.push_back({"one byte to one byte", {'a'}, {'b'}});
+    v.push_back({"one byte unchanged", {'a'}, {'a'}});
+    v.push_back({"identical", r, r});
+    {
+        Bytes t = r;
+        Bytes tail = RandomBytes(5000, 3);
+        t.insert(t.end(), tail.begin(), tail.end());
+        v.push_back({"appended", r, t});
+        v.push_back({"truncated", t, r});
+    }
+    {
+        Bytes t = r;
+        Bytes mid = RandomBytes(777, 4);
+        t.insert(t.begin() + 12345, mid.begin(), mid.end());
+        v.push_back({"inserted", r, t});
+        v.push_back({"deleted", t, r});
+    }
+    {
+        // Blocks of the source in another order, one of them twice.
+        Bytes t;
+        for (size_t b : {7u, 2u, 9u, 0u, 2u, 5u, 1u})
+            t.insert(t.end(), r.begin() + b * 4000, r.begin() + b * 4000 + 4000);
+        v.push_back({"shuffled blocks", r, t});
+    }
+    v.push_back({"scattered byte edits", r, Edited(r, 40, 5)});
+    v.push_back({"text edits", w, Edited(w, 300, 6)});
+    v.push_back({"unrelated", r, RandomBytes(20000, 7)});
+    {
+        Bytes t(50000, 0);
+        std::copy(r.begin(), r.begin() + 1000, t.begin() + 20000);
+        t[45000] = 9;
+        v.push_back({"long runs", r, t});
+    }
+    {
+        Bytes t = r;
+        t.insert(t.end(), r.begin(), r.end());
+        v.push_back({"source twice", r, t});
+    }
+    return v;
+}
+
+struct OptionSet {
+    const char* name;
+    EncodeOptions options;
+};
+
+std::vector<OptionSet> OptionSets() {
+    std::vector<OptionSet> v;
+    v.push_back({"defaults", {}});
+    EncodeOptions small;
+    small.targetWindow = 1000;
+    small.sourceWindow = 3000;
+    v.push_back({"small windows", small});
+    EncodeOptions fast;
+    fast.level = 1;
+    fast.checksum = false;
+    v.push_back({"level 1 without checksum", fast});
+    EncodeOptions odd;
+    odd.targetWindow = 4097;
+    odd.level = 5;
+    v.push_back({"odd window", odd});
+    return v;
+}
+
+TEST(VcdiffRoundTrip, EveryPairUnderEveryOptionSet) {
+    for (const OptionSet& o : OptionSets())
+        for (const Pair& p : Pairs()) {
+            Bytes delta = EncodeBytes(p.source, p.target, o.options);
+            Bytes back;
+            try {
+                back = DecodeBytes(p.source, delta);
+            } catch (const VcdiffError& e) {
+                ADD_FAILURE() << p.name << " / " << o.name << ": " << e.Message();
+                continue;
+            }
+            EXPECT_TRUE(back == p.target) << p.name << " / " << o.name;
+        }
+}
+
+TEST(VcdiffRoundTrip, SharedContentGivesSmallDeltas) {
+    for (const Pair& p : Pairs()) {
+        if (p.name == "unrelated" || p.name == "empty to content" || p.name == "one byte to one byte")
+            continue;
+        size_t size = EncodeBytes(p.source, p.target).size();
+        // New bytes must be paid for; everything else should cost next to nothing.
+        size_t allowance = 64 + p.target.size() / 10;
+        if (p.name == "appended")
+            allowance += 5000;
+        if (p.name == "inserted")
+            allowance += 777;
+        if (p.name == "scattered byte edits")
+            allowance = p.target.size() / 2;
+        EXPECT_LE(size, allowance) << p.name;
+    }
+    Bytes r = RandomBytes(50000, 11);
+    EXPECT_LE(EncodeBytes(r, r).size(), 40u) << "identical data is one COPY";
+    EXPECT_LE(EncodeBytes({}, Bytes(100000, 'x')).size(), 40u) << "a run is one RUN";
+}
+
+TEST(VcdiffRoundTrip, SourceWindowFollowsTheTargetThroughALargeSource) {
+    // 400 KB source, matched through a 64 KB source window: the window must move along.
+    Bytes source = RandomBytes(400000, 21);
+    Bytes target = Edited(source, 5000, 22);
+    target.erase(target.begin() + 100000, target.begin() + 130000);
+    Bytes extra = RandomBytes(20000, 23);
+    target.insert(target.begin() + 250000, extra.begin(), extra.end());
+    EncodeOptions o;
+    o.targetWindow = 16 << 10;
+    o.sourceWindow = 64 << 10;
+    Bytes delta = EncodeBytes(source, target, o);
+    EXPECT_TRUE(DecodeBytes(source, delta) == target);
+    EXPECT_LE(delta.size(), extra.size() + 8000) << "the moving source window lost its place";
+}
+
+TEST(VcdiffRoundTrip, WindowsSplitTheTargetAsConfigured) {
+    Bytes source = WordBytes(9000, 31), target = Edited(source, 100, 32);
+    target.resize(5500);
+    EncodeOptions o;
+    o.targetWindow = 1000;
+    Bytes delta = EncodeBytes(source, target, o);
+    int windows = 0;
+    DecodeOptions d;
+    d.progress = [&](int64_t) {
+        ++windows;
+        return true;
+    };
+    EXPECT_TRUE(DecodeBytes(source, delta, d) == target);
+    EXPECT_EQ(6, windows);
+}
+
+TEST(VcdiffRoundTrip, StreamsAreUsedFromTheirCurrentPosition) {
+    Bytes source = RandomBytes(20000, 41), target = Edited(source, 500, 42);
+    Bytes junk = RandomBytes(999, 43);
+    TMemoryStream s(Concat({junk, source})), t(Concat({junk, target})), d;
+    s.Seek(999, SeekOrigin::Begin);
+    t.Seek(999, SeekOrigin::Begin);
+    Encode(s, t, d);
+    EXPECT_TRUE(DecodeBytes(source, d.Data()) == target);
+
+    TMemoryStream s2(Concat({junk, source})), d2(d.Data()), out;
+    s2.Seek(999, SeekOrigin::Begin);
+    Decode(s2, d2, out);
+    EXPECT_TRUE(out.Data() == target);
+}
+
+} // namespace
+} // namespace oru::vcdiff::test

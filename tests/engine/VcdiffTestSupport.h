@@ -1,0 +1,46 @@
+// Helpers for the VCDIFF codec tests: byte-vector round trips, test data, and a
+// builder for deltas assembled by hand.
+#pragma once
+
+#include "engine/vcdiff/Vcdiff.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace oru::vcdiff::test {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes EncodeBytes(const Bytes& source, const Bytes& target, const EncodeOptions& options = {});
+Bytes DecodeBytes(const Bytes& source, const Bytes& delta, const DecodeOptions& options = {});
+
+// Deterministic pseudo-random bytes.
+Bytes RandomBytes(size_t n, uint32_t seed);
+// Text-like bytes with many repeats (words drawn from a small vocabulary).
+Bytes WordBytes(size_t n, uint32_t seed);
+
+Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
+
+Bytes Varint(uint64_t v);
+Bytes Concat(std::initializer_list<Bytes> parts);
+
+// One window, written in the order the format lays it out.
+struct WindowSpec {
+    uint8_t indicator = 0; // VCD_SOURCE 1, VCD_TARGET 2, Adler-32 4
+    uint64_t segLen = 0;
+    uint64_t segPos = 0;
+    uint64_t targetLen = 0;
+    uint8_t deltaIndicator = 0;
+    Bytes data, inst, addr;
+    uint32_t adler = 0;                    // written when indicator has bit 4
+    std::optional<uint64_t> deltaLength;   // the correct length unless set
+};
+
+// The file header (with a header indicator) followed by windows.
+Bytes BuildDelta(const std::vector<WindowSpec>& windows, uint8_t headerIndicator = 0);
+uint32_t Adler32Of(const Bytes& bytes);
+
+} // namespace oru::vcdiff::test
