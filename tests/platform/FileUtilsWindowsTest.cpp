@@ -112,7 +112,7 @@ namespace {
 // Skips the folder preparation so the system call itself meets a missing folder.
 class NoPreparation : public TFileUtilsWindows {
   public:
-    void GetTempLocation(std::string&, std::string& prefix) override { prefix = "t"; }
+    void GetTempLocation(std::string&, std::string& prefix) override { prefix.assign(1, 't'); }
 };
 } // namespace
 
