@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <fstream>
 #include <random>
 
 namespace oru {
@@ -36,171 +37,131 @@ public:
 std::string ModuleFolder() { return ExtractFilePath(ModuleFileName(), true); }
 std::string ModuleName() { return std::filesystem::path(ModuleFileName()).filename().string(); }
 
+// Every finder gets a data folder name of its own, so marker files can also be
+// put beside the test program without touching anything else there.
 class FindOruPathTest : public ::testing::Test {
 protected:
     TTempFolder dir{"finder"};
     TTestProduct product;
     TModalRecorder modal; // the locate dialog answers cancel unless a test says otherwise
-    TScriptedFinder finder;
-    std::string mainDir, networkDir, clientDir;
+    const std::string data = "Data-" + std::to_string(std::random_device{}()) + "\\";
+    std::string mainDir = dir.MakeFolder("main");
+    std::string networkDir = dir.MakeFolder("net");
+    std::string clientDir = dir.MakeFolder("client");
+    std::string dataDir = dir.MakeFolder("data"); // the registered ORU_DATA_PATH
 
     void SetUp() override {
         ResetProductCatalogue();
         SetProductKind(1);
-        finder.RegistryProductName = product.Name();
-        finder.DataFolderName = "Data Files\\";
-        finder.ExecutableNames = {"parcelon.exe", "parcelonstub.exe"};
-        mainDir = dir.MakeFolder("main");
-        networkDir = dir.MakeFolder("net");
-        clientDir = dir.MakeFolder("client");
     }
-    void TearDown() override { ResetProductCatalogue(); }
-    size_t Located() const { return modal.OpenDialogs.size(); }
-    void Register(bool withMain = true, bool withNetwork = true) {
-        product.Set("ORU_PATH", withMain ? mainDir : dir.Folder() + "gone\\");
-        product.Set("ORU_NETWORK_PATH", withNetwork ? networkDir : dir.Folder() + "gone-too\\");
+    void TearDown() override {
+        ResetProductCatalogue();
+        std::filesystem::remove_all(std::filesystem::path(ModuleFolder()) / data);
+    }
+    void Prepare(TFindOruPathWindows& finder) {
+        finder.RegistryProductName = product.Name();
+        finder.DataFolderName = data;
+        finder.ExecutableNames = {"parcelon.exe", "parcelonstub.exe"};
+    }
+    void Register(const std::string& main, const std::string& network) {
+        product.Set("ORU_PATH", main);
+        product.Set("ORU_NETWORK_PATH", network);
         product.Set("ORU_CLIENT_PATH", clientDir);
+        product.Set("ORU_DATA_PATH", dataDir.substr(0, dataDir.size() - 1)); // stored without delimiter
     }
     void Marker(const std::string& folder, const std::string& name) {
-        std::string sub = folder.substr(dir.Folder().size());
-        dir.Write(sub + "Data Files\\" + name, "");
+        std::filesystem::create_directories(folder + data);
+        std::ofstream(folder + data + name).close();
     }
-    void ExpectResult(const std::string& install, bool network, uint8_t kind) {
-        EXPECT_EQ(finder.InstallPath, install);
-        EXPECT_EQ(finder.IsNetwork, network);
-        EXPECT_EQ(finder.InstallKind, kind);
-        if (!install.empty()) {
-            EXPECT_EQ(finder.DataPath, install + "Data Files\\");
-            EXPECT_EQ(finder.PresortPath, install + "Presort Tables\\");
-        }
-    }
+    size_t Located() const { return modal.OpenDialogs.size(); }
 };
 
-TEST_F(FindOruPathTest, ProgramInNetworkFolderTakesItWithoutAsking) {
-    Register();
-    Marker(mainDir, "ORUServer");
-    product.Set("ORU_NETWORK_PATH", ModuleFolder());
+// One case of the rules that decide between the registered folders. Folders are
+// named by letter: m main, n network, c client, p the one picked in the locate
+// dialog, 0 none.
+struct TRuleCase {
+    const char* name;
+    char moduleIn;      // which registered folder the test program lies in
+    bool main, network; // which registered folders exist
+    std::vector<std::pair<char, const char*>> markers;
+    bool startNetwork;
+    uint8_t answer;     // the choose dialog's
+    bool pick;          // the locate dialog picks a folder rather than cancelling
+    char expect;
+    bool expectNetwork;
+    int asked, located;
+};
+
+void PrintTo(const TRuleCase& c, std::ostream* os) { *os << c.name; }
+
+const TRuleCase kRuleCases[] = {
+    {"ProgramInNetworkFolder", 'n', true, true, {{'m', "ORUServer"}}, false, 0, false, 'n', true, 0, 0},
+    {"ProgramInMainFolder", 'm', true, true, {}, true, 0, false, 'm', false, 0, 0},
+    {"ProgramInServerMainFolder", 'm', true, true, {{'m', "ORUServer"}}, false, 0, false, 'm', true, 0, 0},
+    {"ServerWinsOverLocal", 0, true, true, {{'n', "ORULocal"}, {'m', "ORUServer"}}, false, 0, false, 'm', true, 0, 0},
+    {"LocalMarker", 0, true, true, {{'n', "ORULocal"}}, false, 0, false, 'n', true, 0, 0},
+    {"ClientMarkerMeansNetwork", 0, true, true, {{'c', "ORUClient"}, {'m', "ORUSingle"}}, false, 0, false, 'n', true, 0, 0},
+    {"OnlyNetworkExists", 0, false, true, {}, false, 0, false, 'n', true, 0, 0},
+    {"OnlyMainExists", 0, true, false, {}, false, 0, false, 'm', false, 0, 0},
+    {"OnlyMainExistsKeepsNetworkFlag", 0, true, false, {}, true, 0, false, 'm', true, 0, 0},
+    {"SingleMarker", 0, true, true, {{'m', "ORUSingle"}}, true, 0, false, 'm', true, 0, 0},
+    {"BothAskedLocal", 0, true, true, {}, false, 1, false, 'm', false, 1, 0},
+    {"BothAskedNetwork", 0, true, true, {}, false, 2, false, 'n', true, 1, 0},
+    {"BothAskedCancelled", 0, true, true, {}, false, 0, false, '0', false, 1, 0},
+    {"NeitherLocated", 0, false, false, {}, false, 0, true, 'p', false, 0, 1},
+    {"NeitherLocateCancelled", 0, false, false, {}, false, 0, false, '0', false, 0, 1},
+};
+
+class FindOruPathRuleTest : public FindOruPathTest, public ::testing::WithParamInterface<TRuleCase> {};
+
+TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
+    const TRuleCase& c = GetParam();
+    const std::string picked = dir.MakeFolder("picked");
+    if (c.moduleIn == 'm')
+        mainDir = ModuleFolder();
+    if (c.moduleIn == 'n')
+        networkDir = ModuleFolder();
+    Register(c.main ? mainDir : dir.Folder() + "gone\\", c.network ? networkDir : dir.Folder() + "gone2\\");
+    for (auto [where, name] : c.markers)
+        Marker(where == 'm' ? mainDir : where == 'n' ? networkDir : clientDir, name);
+    if (c.pick)
+        modal.OnOpenDialog = [&](TOpenDialog& dialog) {
+            dialog.FileName = picked + "parcelon.exe";
+            return true;
+        };
+
+    TScriptedFinder finder;
+    Prepare(finder);
+    finder.askAnswer = c.answer;
+    finder.IsNetwork = c.startNetwork;
+    finder.DataPath = "seed-data\\";
+    finder.PresortPath = "seed-presort\\";
     finder.FindPaths();
-    ExpectResult(ModuleFolder(), true, 2);
-    EXPECT_EQ(finder.asked, 0);
-    EXPECT_EQ(Located(), 0u);
-}
 
-TEST_F(FindOruPathTest, ProgramInMainFolderIsNetworkOnlyWithServerMarker) {
-    Register();
-    // The module folder is the test program's; its marker lives in a data
-    // sub-folder of its own, removed again at the end.
-    std::string data = "Data-" + std::to_string(std::random_device{}()) + "\\";
-    finder.DataFolderName = data;
-    product.Set("ORU_PATH", ModuleFolder());
-    finder.IsNetwork = true;
-    finder.FindPaths();
-    EXPECT_EQ(finder.InstallPath, ModuleFolder());
-    EXPECT_FALSE(finder.IsNetwork);
-    EXPECT_EQ(finder.InstallKind, 1);
-
-    std::filesystem::path markerDir = std::filesystem::path(ModuleFolder()) / data;
-    std::filesystem::create_directories(markerDir);
-    std::ofstream(markerDir / "ORUServer").close();
-    TScriptedFinder second;
-    second.RegistryProductName = product.Name();
-    second.DataFolderName = data;
-    second.FindPaths();
-    std::filesystem::remove_all(markerDir);
-    EXPECT_EQ(second.InstallPath, ModuleFolder());
-    EXPECT_TRUE(second.IsNetwork);
-    EXPECT_EQ(second.InstallKind, 2);
-    EXPECT_EQ(second.DataPath, ModuleFolder() + data);
-}
-
-TEST_F(FindOruPathTest, ServerMarkerWinsOverLocalMarker) {
-    Register();
-    Marker(mainDir, "ORUServer");
-    Marker(networkDir, "ORULocal");
-    finder.FindPaths();
-    ExpectResult(mainDir, true, 2);
-    EXPECT_EQ(finder.asked, 0);
-}
-
-TEST_F(FindOruPathTest, LocalMarkerChoosesNetworkFolder) {
-    Register();
-    Marker(networkDir, "ORULocal");
-    finder.FindPaths();
-    ExpectResult(networkDir, true, 2);
-}
-
-TEST_F(FindOruPathTest, ClientMarkerChoosesNetworkFolderNotClientFolder) {
-    Register();
-    Marker(clientDir, "ORUClient");
-    Marker(mainDir, "ORUSingle"); // the client marker comes first
-    finder.FindPaths();
-    ExpectResult(networkDir, true, 2);
-}
-
-TEST_F(FindOruPathTest, MarkersUnderMissingFoldersDoNotCount) {
-    // A marker file in a folder the registry does not name changes nothing.
-    Register(true, false);
-    Marker(networkDir, "ORULocal");
-    finder.FindPaths();
-    ExpectResult(mainDir, false, 1);
-}
-
-TEST_F(FindOruPathTest, OnlyNetworkFolderExists) {
-    Register(false, true);
-    finder.FindPaths();
-    ExpectResult(networkDir, true, 2);
-    EXPECT_EQ(finder.asked, 0);
-    EXPECT_EQ(Located(), 0u);
-}
-
-TEST_F(FindOruPathTest, OnlyMainFolderExistsKeepsCallersNetworkFlag) {
-    Register(true, false);
-    finder.FindPaths();
-    ExpectResult(mainDir, false, 1);
-
-    TScriptedFinder network;
-    network.RegistryProductName = product.Name();
-    network.DataFolderName = "Data Files\\";
-    network.IsNetwork = true;
-    network.FindPaths();
-    EXPECT_EQ(network.InstallPath, mainDir);
-    EXPECT_TRUE(network.IsNetwork);
-    EXPECT_EQ(network.InstallKind, 2);
-}
-
-TEST_F(FindOruPathTest, SingleMarkerSettlesBothFolders) {
-    Register();
-    Marker(mainDir, "ORUSingle");
-    finder.FindPaths();
-    ExpectResult(mainDir, false, 1);
-    EXPECT_EQ(finder.asked, 0);
-}
-
-TEST_F(FindOruPathTest, BothFoldersAskTheUser) {
-    Register();
-    std::string otherData = dir.MakeFolder("elsewhere");
-    product.Set("ORU_DATA_PATH", otherData);
-
-    finder.askAnswer = 2;
-    finder.FindPaths();
-    EXPECT_EQ(finder.asked, 1);
+    EXPECT_EQ(finder.asked, c.asked);
+    EXPECT_EQ(Located(), static_cast<size_t>(c.located));
+    if (c.expect == '0') {
+        // Nothing found: the seeds come back and the kind stays unknown.
+        EXPECT_EQ(finder.InstallPath, "");
+        EXPECT_EQ(finder.InstallKind, 0);
+        EXPECT_EQ(finder.DataPath, "seed-data\\");
+        EXPECT_EQ(finder.PresortPath, "seed-presort\\");
+        return;
+    }
+    const std::string install = c.expect == 'm' ? mainDir : c.expect == 'n' ? networkDir : picked;
+    EXPECT_EQ(finder.InstallPath, install);
+    EXPECT_EQ(finder.IsNetwork, c.expectNetwork);
+    EXPECT_EQ(finder.InstallKind, c.expectNetwork ? 2 : 1);
     // A network installation keeps its data beside it, whatever ORU_DATA_PATH says.
-    ExpectResult(networkDir, true, 2);
-
-    TScriptedFinder local;
-    local.RegistryProductName = product.Name();
-    local.DataFolderName = "Data Files\\";
-    local.askAnswer = 1;
-    local.FindPaths();
-    EXPECT_EQ(local.asked, 1);
-    EXPECT_EQ(local.InstallPath, mainDir);
-    EXPECT_FALSE(local.IsNetwork);
-    EXPECT_EQ(local.InstallKind, 1);
-    EXPECT_EQ(local.DataPath, otherData);
+    EXPECT_EQ(finder.DataPath, c.expectNetwork ? install + data : dataDir);
+    EXPECT_EQ(finder.PresortPath, install + "Presort Tables\\");
 }
+
+INSTANTIATE_TEST_SUITE_P(Rules, FindOruPathRuleTest, ::testing::ValuesIn(kRuleCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FindOruPathTest, TheChoiceComesFromTheChooseDialog) {
-    Register();
+    Register(mainDir, networkDir);
     std::vector<int> preselected;
     modal.OnShowModal = [&](TForm& form) {
         auto& dialog = static_cast<TfrmChooseExe&>(form);
@@ -209,136 +170,96 @@ TEST_F(FindOruPathTest, TheChoiceComesFromTheChooseDialog) {
         dialog.btnOK->Click();
         return dialog.ModalResult();
     };
-    TFindOruPathWindows real;
-    real.RegistryProductName = product.Name();
-    real.DataFolderName = "Data Files\\";
-    real.FindPaths();
+    TFindOruPathWindows chosen;
+    Prepare(chosen);
+    chosen.FindPaths();
     EXPECT_EQ(modal.ModalForms, std::vector<std::string>{"ORU Parcelon"});
     EXPECT_EQ(preselected, std::vector<int>{-1});
-    EXPECT_EQ(real.InstallPath, networkDir);
-    EXPECT_TRUE(real.IsNetwork);
-    EXPECT_EQ(real.InstallKind, 2);
+    EXPECT_EQ(chosen.InstallPath, networkDir);
+    EXPECT_EQ(chosen.InstallKind, 2);
 
     modal.OnShowModal = nullptr; // closed without a choice
     TFindOruPathWindows cancelled;
-    cancelled.RegistryProductName = product.Name();
-    cancelled.DataFolderName = "Data Files\\";
+    Prepare(cancelled);
     cancelled.FindPaths();
     EXPECT_EQ(modal.ModalForms.size(), 2u);
     EXPECT_EQ(cancelled.InstallPath, "");
     EXPECT_EQ(cancelled.InstallKind, 0);
 }
 
-TEST_F(FindOruPathTest, CancelledChoiceFindsNothingAndKeepsSeeds) {
-    Register();
-    finder.DataPath = "seed-data\\";
-    finder.PresortPath = "seed-presort\\";
-    finder.askAnswer = 0;
-    finder.FindPaths();
-    EXPECT_EQ(finder.asked, 1);
-    EXPECT_EQ(finder.InstallPath, "");
-    EXPECT_EQ(finder.InstallKind, 0);
-    EXPECT_EQ(finder.DataPath, "seed-data\\");
-    EXPECT_EQ(finder.PresortPath, "seed-presort\\");
-}
-
-TEST_F(FindOruPathTest, NeitherFolderLocatesTheProgram) {
-    Register(false, false);
-    std::string located = dir.MakeFolder("picked");
-    modal.OnOpenDialog = [&](TOpenDialog& dialog) {
-        dialog.FileName = located + "parcelon.exe";
-        return true;
-    };
-    finder.FindPaths();
-    EXPECT_EQ(Located(), 1u);
-    EXPECT_EQ(finder.asked, 0);
-    ExpectResult(located, false, 1);
-
-    TScriptedFinder cancelled;
-    cancelled.RegistryProductName = product.Name();
-    cancelled.DataFolderName = "Data Files\\";
-    cancelled.DataPath = "seed\\";
-    modal.OnOpenDialog = nullptr;
-    cancelled.FindPaths();
-    EXPECT_EQ(Located(), 2u);
-    EXPECT_EQ(cancelled.InstallPath, "");
-    EXPECT_EQ(cancelled.DataPath, "seed\\");
-    EXPECT_EQ(cancelled.InstallKind, 0);
-}
-
-TEST_F(FindOruPathTest, NothingRegisteredLocatesTheProgram) {
-    finder.FindPaths();
-    EXPECT_EQ(Located(), 1u);
-    EXPECT_EQ(finder.InstallPath, "");
-}
-
 TEST_F(FindOruPathTest, RunningAsTheProductSkipsTheRulesAndLeavesTheKind) {
-    Register();
+    Register(mainDir, networkDir);
     Marker(mainDir, "ORUServer");
-    finder.ExecutableNames = {"other.exe", ModuleName()};
-    for (auto& c : finder.ExecutableNames.back())
-        c = static_cast<char>(::toupper(static_cast<unsigned char>(c)));
-    finder.FindPaths();
-    EXPECT_EQ(finder.InstallPath, mainDir); // not the Server rule's network flag
-    EXPECT_FALSE(finder.IsNetwork);
-    EXPECT_EQ(finder.InstallKind, 0);
-    EXPECT_EQ(finder.DataPath, mainDir + "Data Files\\");
+    std::string self = ModuleName();
+    for (auto& ch : self)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    TScriptedFinder fromMain;
+    Prepare(fromMain);
+    fromMain.ExecutableNames = {"other.exe", self};
+    fromMain.FindPaths();
+    EXPECT_EQ(fromMain.InstallPath, mainDir); // not the Server rule's network flag
+    EXPECT_FALSE(fromMain.IsNetwork);
+    EXPECT_EQ(fromMain.InstallKind, 0);
+    EXPECT_EQ(fromMain.DataPath, dataDir);
 
     product.Set("ORU_NETWORK_PATH", ModuleFolder());
     TScriptedFinder fromNetwork;
-    fromNetwork.RegistryProductName = product.Name();
-    fromNetwork.DataFolderName = "Data Files\\";
-    fromNetwork.ExecutableNames = finder.ExecutableNames;
+    Prepare(fromNetwork);
+    fromNetwork.ExecutableNames = {self};
     fromNetwork.FindPaths();
     EXPECT_EQ(fromNetwork.InstallPath, ModuleFolder());
     EXPECT_TRUE(fromNetwork.IsNetwork);
     EXPECT_EQ(fromNetwork.InstallKind, 0);
-    EXPECT_EQ(fromNetwork.asked, 0);
+    EXPECT_EQ(fromNetwork.asked + fromMain.asked, 0);
     EXPECT_EQ(Located(), 0u);
 }
 
-TEST_F(FindOruPathTest, LocalInstallationUsesRegisteredDataAndPresortFolders) {
-    Register(true, false);
-    std::string data = dir.MakeFolder("data");
-    std::string presort = dir.MakeFolder("tables");
-    product.Set("ORU_DATA_PATH", data.substr(0, data.size() - 1)); // stored without delimiter
-    product.Set("ORU_Presort_Path", presort);
-    finder.FindPaths();
-    EXPECT_EQ(finder.DataPath, data);
-    EXPECT_EQ(finder.PresortPath, presort);
-}
+TEST_F(FindOruPathTest, LocalInstallationFoldersFromRegistryOrBesideIt) {
+    Register(mainDir, dir.Folder() + "gone\\");
+    std::string tables = dir.MakeFolder("tables");
+    product.Set("ORU_Presort_Path", tables);
+    TScriptedFinder registered;
+    Prepare(registered);
+    registered.FindPaths();
+    EXPECT_EQ(registered.DataPath, dataDir);
+    EXPECT_EQ(registered.PresortPath, tables);
 
-TEST_F(FindOruPathTest, LocalInstallationFallsBackWhenRegisteredFoldersAreMissing) {
-    Register(true, false);
     product.Set("ORU_DATA_PATH", dir.Folder() + "no-data\\");
     product.Set("ORU_Presort_Path", dir.Folder() + "no-tables\\");
-    finder.FindPaths();
-    ExpectResult(mainDir, false, 1);
+    TScriptedFinder fallback;
+    Prepare(fallback);
+    fallback.FindPaths();
+    EXPECT_EQ(fallback.DataPath, mainDir + data);
+    EXPECT_EQ(fallback.PresortPath, mainDir + "Presort Tables\\");
 }
 
 TEST_F(FindOruPathTest, SeededFolderTakesTheShortPath) {
-    Register(false, true); // would give the network folder if it were read
-    finder.InstallPath = mainDir;
-    finder.PresortPath = "kept\\";
-    finder.InstallKind = 2;
-    finder.FindPaths();
-    EXPECT_EQ(finder.InstallPath, mainDir);
-    EXPECT_EQ(finder.DataPath, mainDir + "Data Files\\");
-    EXPECT_EQ(finder.PresortPath, "kept\\");
-    EXPECT_TRUE(finder.IsNetwork);
-    EXPECT_EQ(finder.InstallKind, 2);
+    Register(dir.Folder() + "gone\\", networkDir); // would give the network folder if read
+    TScriptedFinder seeded;
+    Prepare(seeded);
+    seeded.InstallPath = mainDir;
+    seeded.PresortPath = "kept\\";
+    seeded.InstallKind = 2;
+    seeded.FindPaths();
+    EXPECT_EQ(seeded.InstallPath, mainDir);
+    EXPECT_EQ(seeded.DataPath, mainDir + data);
+    EXPECT_EQ(seeded.PresortPath, "kept\\");
+    EXPECT_TRUE(seeded.IsNetwork);
+    EXPECT_EQ(seeded.InstallKind, 2);
 }
 
 TEST_F(FindOruPathTest, SeededFolderThatIsGoneComesBackUnchangedWithoutRegistryRead) {
-    finder.InstallPath = dir.Folder() + "removed\\";
-    finder.InstallKind = 1;
-    finder.IsNetwork = true;
-    finder.FindPaths();
-    EXPECT_EQ(finder.InstallPath, dir.Folder() + "removed\\");
-    EXPECT_EQ(finder.DataPath, "");
-    EXPECT_EQ(finder.PresortPath, "");
-    EXPECT_FALSE(finder.IsNetwork);
-    EXPECT_EQ(finder.InstallKind, 1);
+    TScriptedFinder seeded;
+    Prepare(seeded);
+    seeded.InstallPath = dir.Folder() + "removed\\";
+    seeded.InstallKind = 1;
+    seeded.IsNetwork = true;
+    seeded.FindPaths();
+    EXPECT_EQ(seeded.InstallPath, dir.Folder() + "removed\\");
+    EXPECT_EQ(seeded.DataPath, "");
+    EXPECT_EQ(seeded.PresortPath, "");
+    EXPECT_FALSE(seeded.IsNetwork);
+    EXPECT_EQ(seeded.InstallKind, 1);
     // Reading would have created the product's Paths key.
     EXPECT_FALSE(product.KeyExists());
 }
