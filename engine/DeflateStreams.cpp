@@ -21,7 +21,9 @@ TDeflateWriter::TDeflateWriter(TStream& sink, int level)
         throw EDeflateError("Cannot start compressing");
 }
 
-TDeflateWriter::~TDeflateWriter() { deflateEnd(&z_->s); }
+TDeflateWriter::~TDeflateWriter() {
+    deflateEnd(&z_->s);
+}
 
 int32_t TDeflateWriter::Write(const void* buffer, int32_t count) {
     if (finished_)
@@ -59,7 +61,9 @@ void TDeflateWriter::Finish() {
     finished_ = true;
 }
 
-int32_t TDeflateWriter::Read(void*, int32_t) { throw EDeflateError("A compressing stream cannot be read"); }
+int32_t TDeflateWriter::Read(void*, int32_t) {
+    throw EDeflateError("A compressing stream cannot be read");
+}
 
 int64_t TDeflateWriter::Seek(int64_t offset, SeekOrigin origin) {
     if (offset == 0 && origin != SeekOrigin::Begin)
@@ -78,14 +82,17 @@ TInflateReader::TInflateReader(TStream& source, uint64_t compressedSize, uint64_
         throw EDeflateError("Cannot start decompressing");
 }
 
-TInflateReader::~TInflateReader() { inflateEnd(&z_->s); }
+TInflateReader::~TInflateReader() {
+    inflateEnd(&z_->s);
+}
 
 int32_t TInflateReader::Read(void* buffer, int32_t count) {
     auto* out = static_cast<Bytef*>(buffer);
     int32_t done = 0;
     while (done < count && !streamEnd_) {
         if (z_->s.avail_in == 0 && compressedLeft_ > 0) {
-            int32_t chunk = static_cast<int32_t>(std::min<uint64_t>(buffer_.size(), compressedLeft_));
+            int32_t chunk =
+                static_cast<int32_t>(std::min<uint64_t>(buffer_.size(), compressedLeft_));
             source_.ReadBuffer(buffer_.data(), chunk);
             compressedLeft_ -= static_cast<uint64_t>(chunk);
             z_->s.next_in = buffer_.data();
@@ -134,7 +141,8 @@ int32_t TInflateReader::Write(const void*, int32_t) {
 
 int64_t TInflateReader::Seek(int64_t offset, SeekOrigin origin) {
     int64_t pos = static_cast<int64_t>(produced_);
-    if ((origin == SeekOrigin::Current && offset == 0) || (origin == SeekOrigin::Begin && offset == pos))
+    if ((origin == SeekOrigin::Current && offset == 0) ||
+        (origin == SeekOrigin::Begin && offset == pos))
         return pos;
     throw EDeflateError("A decompressing stream cannot seek");
 }

@@ -12,14 +12,14 @@
 namespace oru::patch {
 
 class EDeflateError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Write-only. Finish() must be called to flush the last block; without it the
 // output is incomplete (the destructor does not flush, as it cannot report errors).
 class TDeflateWriter : public TStream {
-public:
+  public:
     TDeflateWriter(TStream& sink, int level = 9);
     ~TDeflateWriter() override;
 
@@ -31,7 +31,7 @@ public:
     uint64_t BytesIn() const { return in_; }
     uint64_t BytesOut() const { return out_; }
 
-private:
+  private:
     void Pump(int flush);
     struct TState;
     std::unique_ptr<TState> z_;
@@ -45,7 +45,7 @@ private:
 // position and yields exactly expectedSize bytes; anything else is an error, so
 // a damaged or oversized payload can never produce more than it declared.
 class TInflateReader : public TStream {
-public:
+  public:
     TInflateReader(TStream& source, uint64_t compressedSize, uint64_t expectedSize);
     ~TInflateReader() override;
 
@@ -57,7 +57,7 @@ public:
     // Checks that the compressed data ends exactly where the output does.
     void Finish();
 
-private:
+  private:
     struct TState;
     std::unique_ptr<TState> z_;
     TStream& source_;
@@ -70,7 +70,7 @@ private:
 
 // A sink that only counts, for measuring a compressed size without keeping it.
 class TCountingSink : public TStream {
-public:
+  public:
     int32_t Read(void*, int32_t) override { return 0; }
     int32_t Write(const void*, int32_t count) override {
         count_ += static_cast<uint64_t>(count);
@@ -79,7 +79,7 @@ public:
     int64_t Seek(int64_t, SeekOrigin) override { return static_cast<int64_t>(count_); }
     uint64_t Count() const { return count_; }
 
-private:
+  private:
     uint64_t count_ = 0;
 };
 

@@ -64,8 +64,9 @@ int GroupOf(const std::vector<TGroupSpec>& groups, const std::string& key, std::
     size_t bestLength = 0;
     for (size_t i = 0; i < groups.size(); ++i) {
         std::string folder = PathKey(groups[i].Folder);
-        bool contains = folder.empty() || (key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
-                                           key[folder.size()] == '\\');
+        bool contains = folder.empty() ||
+                        (key.size() > folder.size() && key.compare(0, folder.size(), folder) == 0 &&
+                         key[folder.size()] == '\\');
         if (contains && (best < 0 || folder.size() > bestLength)) {
             best = static_cast<int>(i);
             bestLength = folder.size();
@@ -83,7 +84,8 @@ TGroupSpec ParseGroupSpec(const std::string& spec) {
     g.Name = spec.substr(0, eq);
     if (eq != std::string::npos) {
         size_t eq2 = spec.find('=', eq + 1);
-        g.Folder = Slashes(spec.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
+        g.Folder = Slashes(
+            spec.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
         if (eq2 != std::string::npos)
             g.Text = spec.substr(eq2 + 1);
     }
@@ -92,7 +94,8 @@ TGroupSpec ParseGroupSpec(const std::string& spec) {
     if (g.Name.empty() || g.Name.find_first_of("\r\n\t") != std::string::npos)
         throw EPatchFormatError("A group needs a name: '" + spec + "'");
     if (!IsSafeRelativePath(g.Folder, true))
-        throw EPatchFormatError("The folder of group '" + g.Name + "' must be a relative folder inside the tree");
+        throw EPatchFormatError("The folder of group '" + g.Name +
+                                "' must be a relative folder inside the tree");
     return g;
 }
 
@@ -139,7 +142,8 @@ TBuildStats BuildPatch(TPatchFiles& files, const std::string& oldDir, const std:
             e.Group = static_cast<uint32_t>(group);
             // Keep the new tree's spelling of the name, minus the group's folder.
             e.Path = shown.substr(shown.size() - rest.size());
-            if (oldSide && newSide && oldSide->Size == newSide->Size && oldSide->Hash == newSide->Hash) {
+            if (oldSide && newSide && oldSide->Size == newSide->Size &&
+                oldSide->Hash == newSide->Hash) {
                 ++stats.Unchanged;
                 continue;
             }
@@ -209,15 +213,17 @@ TBuildStats BuildPatch(TPatchFiles& files, const std::string& oldDir, const std:
                 ++(oldSide ? stats.Patched : stats.Added);
             }
             if (options.Log)
-                options.Log(std::string(ActionName(e.Action)) + " " + groups[e.Group].Name + ":" + e.Path +
+                options.Log(std::string(ActionName(e.Action)) + " " + groups[e.Group].Name + ":" +
+                            e.Path +
                             (e.Method == TPatchMethod::Delta   ? " (delta, "
                              : e.Method == TPatchMethod::Whole ? " (whole file, "
                                                                : " (") +
                             std::to_string(e.PayloadSize) + " bytes)");
             entries.push_back(std::move(e));
         }
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const TPatchEntry& a, const TPatchEntry& b) { return a.Group < b.Group; });
+        std::stable_sort(
+            entries.begin(), entries.end(),
+            [](const TPatchEntry& a, const TPatchEntry& b) { return a.Group < b.Group; });
         for (const auto& e : entries)
             writer.AddEntry(e);
         writer.Finish();

@@ -26,8 +26,8 @@ TGroupSpec ParseGroupSpec(const std::string& spec);
 
 struct TBuildOptions {
     std::vector<TGroupSpec> Groups;
-    bool AllowDelta = true;                        // otherwise whole files only
-    std::function<void(const std::string&)> Log;   // one line per file
+    bool AllowDelta = true;                      // otherwise whole files only
+    std::function<void(const std::string&)> Log; // one line per file
 };
 
 struct TBuildStats {

@@ -12,7 +12,7 @@
 namespace oru::patch {
 
 class TByteWriter {
-public:
+  public:
     void U8(uint8_t v) { bytes_.push_back(v); }
     void U16(uint16_t v) { Le(v, 2); }
     void U32(uint32_t v) { Le(v, 4); }
@@ -29,7 +29,7 @@ public:
     }
     const std::vector<uint8_t>& Bytes() const { return bytes_; }
 
-private:
+  private:
     void Le(uint64_t v, int n) {
         for (int i = 0; i < n; ++i)
             bytes_.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -38,7 +38,7 @@ private:
 };
 
 class TByteReader {
-public:
+  public:
     TByteReader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
     uint8_t U8() { return static_cast<uint8_t>(Le(1)); }
     uint16_t U16() { return static_cast<uint16_t>(Le(2)); }
@@ -60,7 +60,7 @@ public:
     }
     size_t Left() const { return static_cast<size_t>(end_ - p_); }
 
-private:
+  private:
     void Need(size_t n) {
         if (Left() < n)
             throw EPatchFormatError("The patch directory ends too early");

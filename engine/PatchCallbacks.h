@@ -35,12 +35,12 @@ inline constexpr uintptr_t kApplyGroupReply = 89;
 // Results; only the low 16 bits are significant to hosts.
 enum TPatchResult : uint32_t {
     resOk = 0,
-    resAborted = 0x8001,         // a null reply, or the patch file is missing
-    resBadPatchFile = 0x8002,    // the patch file is damaged, unreadable or not a patch file
+    resAborted = 0x8001,      // a null reply, or the patch file is missing
+    resBadPatchFile = 0x8002, // the patch file is damaged, unreadable or not a patch file
     resBadCommandLine = 0x8003,
-    resFilesDontMatch = 0x8004,  // a file is neither old nor new, or a folder is missing
-    resApplyFailed = 0x8005,     // writing failed; every file was restored
-    resRestoreFailed = 0x8006,   // writing failed and some files could not be restored
+    resFilesDontMatch = 0x8004, // a file is neither old nor new, or a folder is missing
+    resApplyFailed = 0x8005,    // writing failed; every file was restored
+    resRestoreFailed = 0x8006,  // writing failed and some files could not be restored
     resInternalError = 0x8007
 };
 

@@ -61,7 +61,8 @@ TEngineCommandLine ParseEngineCommandLine(const std::string& commandLine) {
         for (size_t k = 2; k < sw.size(); ++k) {
             char letter = static_cast<char>(sw[k] & ~0x20);
             if (letter < 'A' || letter > 'Z')
-                throw ECommandLineError("The switch " + sw + " holds something other than drive letters");
+                throw ECommandLineError("The switch " + sw +
+                                        " holds something other than drive letters");
             result.Drives += letter;
         }
         ++next;

@@ -10,7 +10,7 @@
 namespace oru::patch {
 
 class ECommandLineError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 

@@ -20,20 +20,20 @@ constexpr size_t kCopyBuffer = 256 * 1024;
 
 // Raised when the host answers a callback with null.
 class EPatchAborted : public Exception {
-public:
+  public:
     EPatchAborted() : Exception("The patch was aborted.") {}
 };
 
 // The rebuilt file is not what the patch promised.
 class EPatchApplyError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Writes into the temporary file while hashing and counting, and refuses to
 // grow beyond the size the patch declares.
 class THashingWriter : public TStream {
-public:
+  public:
     THashingWriter(TStream& out, uint64_t limit, std::function<void(uint64_t)> onWrite)
         : out_(out), limit_(limit), onWrite_(std::move(onWrite)) {}
 
@@ -54,7 +54,9 @@ public:
         }
         return count;
     }
-    int32_t Read(void*, int32_t) override { throw EPatchApplyError("The rebuilt file cannot be read back"); }
+    int32_t Read(void*, int32_t) override {
+        throw EPatchApplyError("The rebuilt file cannot be read back");
+    }
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
         if ((origin == SeekOrigin::Current && offset == 0) ||
             (origin == SeekOrigin::Begin && static_cast<uint64_t>(offset) == written_))
@@ -66,7 +68,7 @@ public:
     uint64_t Written() const { return written_; }
     TSha256Digest Digest() { return sha_.Final(); }
 
-private:
+  private:
     static constexpr int32_t kSlice = 64 * 1024;
     TStream& out_;
     uint64_t limit_;
@@ -187,7 +189,8 @@ uint32_t TPatchEngine::Run(const std::string& commandLine) noexcept {
     });
 }
 
-uint32_t TPatchEngine::Apply(const std::string& targetFolder, const std::string& patchFile) noexcept {
+uint32_t TPatchEngine::Apply(const std::string& targetFolder,
+                             const std::string& patchFile) noexcept {
     return Guard([&]() -> uint32_t {
         Call(cbStart, nullptr);
         return Execute(targetFolder, patchFile);
@@ -249,9 +252,9 @@ uint32_t TPatchEngine::Execute(const std::string& targetFolder, const std::strin
         else
             ++deleted;
     }
-    std::string counts = std::to_string(patched) + " to patch, " + std::to_string(added) + " to add, " +
-                         std::to_string(deleted) + " to delete, " + std::to_string(current) +
-                         " already up to date.";
+    std::string counts = std::to_string(patched) + " to patch, " + std::to_string(added) +
+                         " to add, " + std::to_string(deleted) + " to delete, " +
+                         std::to_string(current) + " already up to date.";
     if (options_.VerifyOnly) {
         Text(cbSummary, "All files can be updated: " + counts);
         return resOk;
@@ -324,8 +327,9 @@ bool TPatchEngine::Verify(std::vector<TJob>& jobs) {
             try {
                 digest = HashFile(job.Target);
             } catch (const EPatchFileError& err) {
-                problem(err.InUse ? job.Target + " is in use by another program and cannot be checked."
-                                  : err.Message());
+                problem(err.InUse
+                            ? job.Target + " is in use by another program and cannot be checked."
+                            : err.Message());
                 continue;
             }
             isOld = mayBeOld && digest == e.OldHash;
@@ -403,11 +407,13 @@ void TPatchEngine::Build(TJob& job, TStream& patch, TPatchTransaction& tx) {
     }
     payload.Finish();
     if (sink.Written() != e.NewSize || sink.Digest() != e.NewHash)
-        throw EPatchApplyError("The rebuilt " + job.Target + " does not have the expected content.");
+        throw EPatchApplyError("The rebuilt " + job.Target +
+                               " does not have the expected content.");
 }
 
 uint32_t TPatchEngine::Change(std::vector<TJob>& jobs, TStream& patch) {
-    size_t work = std::count_if(jobs.begin(), jobs.end(), [](const TJob& j) { return !j.UpToDate; });
+    size_t work =
+        std::count_if(jobs.begin(), jobs.end(), [](const TJob& j) { return !j.UpToDate; });
     TPatchTransaction tx(files_);
     for (const TJob& job : jobs)
         tx.Reserve(job.Target);
@@ -451,9 +457,10 @@ uint32_t TPatchEngine::Change(std::vector<TJob>& jobs, TStream& patch) {
                 break;
             }
             if (outcome == TSwapOutcome::AtRestart) {
-                Text(cbWarning, job.Target + " is in use by another program; it will be " +
-                                    (job.Entry->Action == TPatchAction::Delete ? "deleted" : "replaced") +
-                                    " when the computer restarts.");
+                Text(cbWarning,
+                     job.Target + " is in use by another program; it will be " +
+                         (job.Entry->Action == TPatchAction::Delete ? "deleted" : "replaced") +
+                         " when the computer restarts.");
                 if (!restartAnnounced) {
                     restartAnnounced = true;
                     Call(cbRestartNeeded, nullptr);

@@ -14,6 +14,8 @@
 
 namespace oru::patch {
 
+class TPatchTransaction;
+
 struct TEngineOptions {
     // Check the files and report, change nothing.
     bool VerifyOnly = false;
@@ -22,7 +24,7 @@ struct TEngineOptions {
 };
 
 class TPatchEngine {
-public:
+  public:
     TPatchEngine(TPatchFiles& files, TPatchCallback callback, TEngineOptions options = {});
     ~TPatchEngine();
 
@@ -31,7 +33,7 @@ public:
     // The same with the two paths given directly.
     uint32_t Apply(const std::string& targetFolder, const std::string& patchFile) noexcept;
 
-private:
+  private:
     struct TJob;
     template <class F> uint32_t Guard(F&& body) noexcept;
     uint32_t Execute(const std::string& targetFolder, const std::string& patchFile);
@@ -39,11 +41,11 @@ private:
                        std::vector<bool>& applied);
     bool Verify(std::vector<TJob>& jobs);
     uint32_t Change(std::vector<TJob>& jobs, TStream& patch);
-    void Build(TJob& job, TStream& patch, class TPatchTransaction& tx);
+    void Build(TJob& job, TStream& patch, TPatchTransaction& tx);
     bool IsFolder(const std::string& path);
     TSha256Digest HashFile(const std::string& path);
 
-    void* Call(uint32_t id, void* parm);      // a null reply throws the abort
+    void* Call(uint32_t id, void* parm);                // a null reply throws the abort
     void CallQuietly(uint32_t id, void* parm) noexcept; // replies are ignored (after the decision)
     void Text(uint32_t id, const std::string& text);
     void TextQuietly(uint32_t id, const std::string& text) noexcept;

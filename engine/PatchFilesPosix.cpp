@@ -20,7 +20,7 @@ namespace {
 }
 
 class TFdStream : public TStream {
-public:
+  public:
     TFdStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     ~TFdStream() override { ::close(fd_); }
 
@@ -51,7 +51,9 @@ public:
         return done;
     }
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
-        int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+        int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                     : origin == SeekOrigin::Current ? SEEK_CUR
+                                                     : SEEK_END;
         off_t pos = ::lseek(fd_, offset, whence);
         if (pos < 0)
             Fail("Cannot seek in", path_);
@@ -68,13 +70,13 @@ public:
             Fail("Cannot set the size of", path_);
     }
 
-private:
+  private:
     int fd_;
     std::string path_;
 };
 
 class TPosixPatchFiles : public TPatchFiles {
-public:
+  public:
     TFileState Query(const std::string& path) override {
         TFileState state;
         struct stat st {};
@@ -136,7 +138,7 @@ public:
     }
     char Separator() const override { return '/'; }
 
-private:
+  private:
     void List(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
         DIR* dir = ::opendir(folder.c_str());
         if (!dir)

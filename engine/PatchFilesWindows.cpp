@@ -28,12 +28,13 @@ bool IsInUse(DWORD code) {
            code == ERROR_USER_MAPPED_FILE;
 }
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, DWORD code = GetLastError()) {
+[[noreturn]] void Fail(const std::string& what, const std::string& path,
+                       DWORD code = GetLastError()) {
     throw EPatchFileError(what + " '" + path + "': " + SystemText(code), IsInUse(code));
 }
 
 class THandleStream : public TStream {
-public:
+  public:
     THandleStream(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
     ~THandleStream() override { CloseHandle(handle_); }
 
@@ -53,7 +54,8 @@ public:
         int32_t done = 0;
         while (done < count) {
             DWORD n = 0;
-            if (!WriteFile(handle_, static_cast<const char*>(buffer) + done, count - done, &n, nullptr))
+            if (!WriteFile(handle_, static_cast<const char*>(buffer) + done, count - done, &n,
+                           nullptr))
                 Fail("Cannot write", path_);
             if (n == 0)
                 Fail("Cannot write", path_, ERROR_DISK_FULL);
@@ -64,7 +66,9 @@ public:
     int64_t Seek(int64_t offset, SeekOrigin origin) override {
         LARGE_INTEGER distance, pos;
         distance.QuadPart = offset;
-        DWORD method = origin == SeekOrigin::Begin ? FILE_BEGIN : origin == SeekOrigin::Current ? FILE_CURRENT : FILE_END;
+        DWORD method = origin == SeekOrigin::Begin     ? FILE_BEGIN
+                       : origin == SeekOrigin::Current ? FILE_CURRENT
+                                                       : FILE_END;
         if (!SetFilePointerEx(handle_, distance, &pos, method))
             Fail("Cannot seek in", path_);
         return pos.QuadPart;
@@ -83,13 +87,13 @@ public:
         Seek(std::min(keep, size), SeekOrigin::Begin);
     }
 
-private:
+  private:
     HANDLE handle_;
     std::string path_;
 };
 
 class TWindowsPatchFiles : public TPatchFiles {
-public:
+  public:
     TFileState Query(const std::string& path) override {
         TFileState state;
         WIN32_FILE_ATTRIBUTE_DATA data;
@@ -139,7 +143,8 @@ public:
             Fail("Cannot remove the folder", path);
     }
     void ReplaceAtRestart(const std::string& from, const std::string& to) override {
-        if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+        if (!MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
             Fail("Cannot schedule the replacement at restart of", to);
     }
     void DeleteAtRestart(const std::string& path) override {
@@ -154,7 +159,7 @@ public:
     }
     char Separator() const override { return '\\'; }
 
-private:
+  private:
     void List(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
         WIN32_FIND_DATAA data;
         HANDLE find = FindFirstFileA(Join(folder, "*").c_str(), &data);

@@ -16,7 +16,7 @@ namespace oru::patch {
 // A failed file operation. InUse marks a sharing or lock violation: another
 // program holds the file, which is the one failure a restart can cure.
 class EPatchFileError : public Exception {
-public:
+  public:
     EPatchFileError(std::string message, bool inUse = false)
         : Exception(std::move(message)), InUse(inUse) {}
     bool InUse;
@@ -29,7 +29,7 @@ struct TFileState {
 };
 
 class TPatchFiles {
-public:
+  public:
     virtual ~TPatchFiles() = default;
 
     virtual TFileState Query(const std::string& path) = 0;

@@ -26,8 +26,8 @@ bool IsSafeComponent(const std::string& c) {
     if (c.empty() || c == "." || c == "..")
         return false;
     for (unsigned char ch : c)
-        if (ch < 0x20 || ch == '<' || ch == '>' || ch == ':' || ch == '"' || ch == '/' || ch == '|' ||
-            ch == '?' || ch == '*' || ch == 0x7F)
+        if (ch < 0x20 || ch == '<' || ch == '>' || ch == ':' || ch == '"' || ch == '/' ||
+            ch == '|' || ch == '?' || ch == '*' || ch == 0x7F)
             return false;
     if (c.back() == '.' || c.back() == ' ')
         return false;
@@ -44,7 +44,8 @@ bool IsSafeRelativePath(const std::string& path, bool allowEmpty) {
     size_t start = 0;
     for (;;) {
         size_t end = path.find('\\', start);
-        if (!IsSafeComponent(path.substr(start, end == std::string::npos ? std::string::npos : end - start)))
+        if (!IsSafeComponent(
+                path.substr(start, end == std::string::npos ? std::string::npos : end - start)))
             return false;
         if (end == std::string::npos)
             return true;
@@ -64,7 +65,8 @@ const char* ActionName(TPatchAction action) {
     return "?";
 }
 
-void ValidateEntry(const TPatchEntry& e, size_t groupCount, uint64_t payloadStart, uint64_t payloadEnd) {
+void ValidateEntry(const TPatchEntry& e, size_t groupCount, uint64_t payloadStart,
+                   uint64_t payloadEnd) {
     auto fail = [&](const char* why) {
         throw EPatchFormatError(Format("Entry '%s' is invalid: %s", e.Path.c_str(), why));
     };

@@ -13,7 +13,7 @@ namespace oru::patch {
 
 // A patch file that is damaged, truncated or not one of ours.
 class EPatchFormatError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 

@@ -16,7 +16,8 @@ constexpr size_t kMinGroupSize = 6;
 constexpr size_t kMinEntrySize = 4 + 2 + 4 + 8 + 32 + 8 + 32 + 24;
 
 bool IsPlainText(const std::string& s) {
-    return std::none_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    return std::none_of(s.begin(), s.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 void CheckChecksum(TStream& file, uint64_t size, const uint8_t* stored, const TCheckTick& tick) {
@@ -51,7 +52,8 @@ TPatchDirectory ParseDirectory(const std::vector<uint8_t>& bytes, uint64_t paylo
         if (g.Name.empty() || !IsPlainText(g.Name) || !IsPlainText(g.Text))
             throw EPatchFormatError("A group of the patch has an invalid name or text");
         if (!IsSafeRelativePath(g.Folder, true))
-            throw EPatchFormatError("Group '" + g.Name + "' names a folder outside the target folder");
+            throw EPatchFormatError("Group '" + g.Name +
+                                    "' names a folder outside the target folder");
         if (!groupNames.insert(UpperCase(g.Name)).second)
             throw EPatchFormatError("Group '" + g.Name + "' appears twice");
         dir.Groups.push_back(std::move(g));
@@ -109,8 +111,9 @@ TPatchDirectory ReadPatchFile(TStream& file, const TCheckTick& tick) {
     uint16_t flags = h.U16();
     uint32_t reserved = h.U32();
     if (version > kFormatVersion)
-        throw EPatchFormatError(Format("The patch file has format version %u; this engine reads up to %u",
-                                       version, kFormatVersion));
+        throw EPatchFormatError(
+            Format("The patch file has format version %u; this engine reads up to %u", version,
+                   kFormatVersion));
     if (version == 0 || flags != 0 || reserved != 0)
         throw EPatchFormatError("The patch file's header is invalid");
 

@@ -14,7 +14,9 @@ TPatchTransaction::~TPatchTransaction() {
     }
 }
 
-void TPatchTransaction::Reserve(const std::string& path) { reserved_.insert(PathKey(path)); }
+void TPatchTransaction::Reserve(const std::string& path) {
+    reserved_.insert(PathKey(path));
+}
 
 std::string TPatchTransaction::FreeName(const std::string& target, const char* suffix) {
     for (int n = 0; n < 1000; ++n) {
@@ -32,14 +34,16 @@ void TPatchTransaction::EnsureFolders(const std::string& base, const std::string
     size_t start = 0;
     while (start < relative.size()) {
         size_t end = relative.find('\\', start);
-        std::string part = relative.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string part =
+            relative.substr(start, end == std::string::npos ? std::string::npos : end - start);
         current = files_.Join(current, part);
         TFileState state = files_.Query(current);
         if (!state.Exists) {
             files_.MakeFolder(current);
             steps_.push_back({TStepKind::FolderCreated, current, {}});
         } else if (!state.IsFolder) {
-            throw EPatchFileError("Cannot create the folder '" + current + "': a file has that name");
+            throw EPatchFileError("Cannot create the folder '" + current +
+                                  "': a file has that name");
         }
         if (end == std::string::npos)
             break;
@@ -47,7 +51,8 @@ void TPatchTransaction::EnsureFolders(const std::string& base, const std::string
     }
 }
 
-std::string TPatchTransaction::CreateTemporary(const std::string& target, std::unique_ptr<TStream>& stream) {
+std::string TPatchTransaction::CreateTemporary(const std::string& target,
+                                               std::unique_ptr<TStream>& stream) {
     std::string name = FreeName(target, ".~oru-new");
     stream = files_.CreateNew(name);
     steps_.push_back({TStepKind::TempCreated, name, {}});
@@ -108,9 +113,11 @@ std::vector<std::string> TPatchTransaction::Commit() {
         } catch (const EPatchFileError& e) {
             try {
                 files_.DeleteAtRestart(s.Other);
-                warnings.push_back("The old file '" + s.Other + "' is in use; it will be deleted at restart.");
+                warnings.push_back("The old file '" + s.Other +
+                                   "' is in use; it will be deleted at restart.");
             } catch (const EPatchFileError&) {
-                warnings.push_back("The old file '" + s.Other + "' could not be deleted: " + e.Message());
+                warnings.push_back("The old file '" + s.Other +
+                                   "' could not be deleted: " + e.Message());
             }
         }
     }
@@ -142,7 +149,8 @@ std::vector<std::string> TPatchTransaction::Rollback() {
             }
         } catch (const Exception& e) {
             if (it->Kind == TStepKind::MovedAside)
-                failures.push_back("'" + it->Path + "' could not be restored; the original is kept as '" +
+                failures.push_back("'" + it->Path +
+                                   "' could not be restored; the original is kept as '" +
                                    it->Other + "': " + e.Message());
             else
                 failures.push_back(e.Message());

@@ -16,7 +16,7 @@ namespace oru::patch {
 enum class TSwapOutcome { Done, AtRestart };
 
 class TPatchTransaction {
-public:
+  public:
     explicit TPatchTransaction(TPatchFiles& files);
     // Rolls back when neither Commit nor Rollback ran (never throws).
     ~TPatchTransaction();
@@ -45,8 +45,15 @@ public:
 
     bool Finished() const { return finished_; }
 
-private:
-    enum class TStepKind { FolderCreated, TempCreated, MovedAside, MovedIn, ReplaceLater, DeleteLater };
+  private:
+    enum class TStepKind {
+        FolderCreated,
+        TempCreated,
+        MovedAside,
+        MovedIn,
+        ReplaceLater,
+        DeleteLater
+    };
     struct TStep {
         TStepKind Kind;
         std::string Path;  // the folder, temporary, target

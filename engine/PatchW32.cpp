@@ -10,12 +10,14 @@ namespace {
 using TEngineCallback = void*(WINAPI*)(uint32_t id, void* parm);
 }
 
-extern "C" uint32_t WINAPI OruPatchApply(const char* commandLine, TEngineCallback callback, uint32_t flag) {
+extern "C" uint32_t WINAPI OruPatchApply(const char* commandLine, TEngineCallback callback,
+                                         uint32_t flag) {
     using namespace oru::patch;
     if (!commandLine || !callback)
         return resBadCommandLine;
     try {
-        TPatchEngine engine(SystemPatchFiles(), [callback](uint32_t id, void* parm) { return callback(id, parm); });
+        TPatchEngine engine(SystemPatchFiles(),
+                            [callback](uint32_t id, void* parm) { return callback(id, parm); });
         if (flag != 1) {
             // Only the one calling convention exists so far; refuse rather than guess.
             static const char text[] = "Unsupported engine call flag; expected 1.";

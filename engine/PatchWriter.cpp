@@ -26,7 +26,8 @@ uint32_t TPatchWriter::AddGroup(const TPatchGroup& group) {
     if (group.Name.empty())
         throw EPatchFormatError("A group needs a name");
     if (!IsSafeRelativePath(group.Folder, true))
-        throw EPatchFormatError("The folder of group '" + group.Name + "' is not a safe relative path");
+        throw EPatchFormatError("The folder of group '" + group.Name +
+                                "' is not a safe relative path");
     for (const auto& g : dir_.Groups)
         if (SameText(g.Name, group.Name))
             throw EPatchFormatError("Group '" + group.Name + "' is given twice");
@@ -58,7 +59,9 @@ void TPatchWriter::DiscardFrom(uint64_t offset) {
     out_.Seek(0, SeekOrigin::End);
 }
 
-void TPatchWriter::AddEntry(const TPatchEntry& entry) { dir_.Entries.push_back(entry); }
+void TPatchWriter::AddEntry(const TPatchEntry& entry) {
+    dir_.Entries.push_back(entry);
+}
 
 void TPatchWriter::Finish() {
     if (finished_)

@@ -14,7 +14,7 @@ struct TPayloadPlace {
 };
 
 class TPatchWriter {
-public:
+  public:
     // out must be empty, readable and seekable (the checksum reads it back).
     explicit TPatchWriter(TStream& out);
 
@@ -29,7 +29,7 @@ public:
 
     const TPatchDirectory& Directory() const { return dir_; }
 
-private:
+  private:
     TStream& out_;
     TPatchDirectory dir_;
     bool finished_ = false;

@@ -10,7 +10,9 @@
 namespace oru::patch {
 
 namespace {
-bool Ok(NTSTATUS status) { return status >= 0; }
+bool Ok(NTSTATUS status) {
+    return status >= 0;
+}
 } // namespace
 
 struct TSha256::TImpl {

@@ -13,7 +13,7 @@ namespace oru::patch {
 using TSha256Digest = std::array<uint8_t, 32>;
 
 class TSha256 {
-public:
+  public:
     TSha256();
     ~TSha256();
     TSha256(const TSha256&) = delete;
@@ -25,7 +25,7 @@ public:
 
     static TSha256Digest Of(const void* data, size_t size);
 
-private:
+  private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;
 };

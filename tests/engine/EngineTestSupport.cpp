@@ -11,7 +11,8 @@ using namespace oru::patch;
 TScratch::TScratch(const std::string& tag) {
     static int serial = 0;
     root_ = fs::temp_directory_path() /
-            ("oru-engine-" + tag + "-" + std::to_string(std::random_device{}()) + "-" + std::to_string(++serial));
+            ("oru-engine-" + tag + "-" + std::to_string(std::random_device{}()) + "-" +
+             std::to_string(++serial));
     fs::remove_all(root_);
     fs::create_directories(root_);
 }
@@ -22,7 +23,8 @@ TScratch::~TScratch() {
 }
 
 std::string TScratch::Path(const std::string& relative) const {
-    return relative.empty() ? root_.string() : (root_ / fs::path(relative).make_preferred()).string();
+    return relative.empty() ? root_.string()
+                            : (root_ / fs::path(relative).make_preferred()).string();
 }
 
 void TScratch::Write(const std::string& relative, const std::string& content) const {
@@ -89,7 +91,8 @@ void* TRecorder::operator()(uint32_t id, void* parm) {
         call.Text = std::to_string(*static_cast<uint16_t*>(parm));
     } else if (id == cbFileCount) {
         call.Text = std::to_string(*static_cast<int32_t*>(parm));
-    } else if (parm && ((id >= 1 && id <= 4) || (id >= 7 && id <= 11 && id != 8) || id == 13 || id == 14)) {
+    } else if (parm &&
+               ((id >= 1 && id <= 4) || (id >= 7 && id <= 11 && id != 8) || id == 13 || id == 14)) {
         call.Text = static_cast<const char*>(parm);
     }
     Calls.push_back(call);
@@ -102,7 +105,8 @@ void* TRecorder::operator()(uint32_t id, void* parm) {
     case cbGroup:
         return reinterpret_cast<void*>(kApplyGroupReply);
     case cbGroupMissing:
-        return MissingFolderAnswer.empty() ? nullptr : const_cast<char*>(MissingFolderAnswer.c_str());
+        return MissingFolderAnswer.empty() ? nullptr
+                                           : const_cast<char*>(MissingFolderAnswer.c_str());
     case cbPatchMissing:
     case cbPatchInvalid:
         return nullptr;
@@ -143,8 +147,9 @@ void TFaultyFiles::Step(const std::string& what) {
 namespace {
 // Counts every write as a changing operation, so a full disk mid-file is covered too.
 class TFaultyStream : public TStream {
-public:
-    TFaultyStream(std::unique_ptr<TStream> inner, TFaultyFiles& owner) : inner_(std::move(inner)), owner_(owner) {}
+  public:
+    TFaultyStream(std::unique_ptr<TStream> inner, TFaultyFiles& owner)
+        : inner_(std::move(inner)), owner_(owner) {}
     int32_t Read(void* b, int32_t n) override { return inner_->Read(b, n); }
     int32_t Write(const void* b, int32_t n) override {
         owner_.Step("write");
@@ -154,7 +159,7 @@ public:
     int64_t GetSize() override { return inner_->GetSize(); }
     void SetSize(int64_t s) override { inner_->SetSize(s); }
 
-private:
+  private:
     std::unique_ptr<TStream> inner_;
     TFaultyFiles& owner_;
 };

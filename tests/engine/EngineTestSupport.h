@@ -20,7 +20,7 @@ namespace oru::test {
 namespace fs = std::filesystem;
 
 class TScratch {
-public:
+  public:
     explicit TScratch(const std::string& tag);
     ~TScratch();
     TScratch(const TScratch&) = delete;
@@ -34,7 +34,7 @@ public:
     std::map<std::string, std::string> Snapshot(const std::string& relative) const;
     void Copy(const std::string& from, const std::string& to) const;
 
-private:
+  private:
     fs::path root_;
 };
 
@@ -53,7 +53,7 @@ struct TCall {
 // Records every callback and answers as a host following the contract would;
 // Override may replace any reply (return true to use *reply).
 class TRecorder {
-public:
+  public:
     std::function<bool(const TCall& call, size_t index, void** reply)> Override;
     std::string MissingFolderAnswer; // reply to 20; empty = null (abort)
 
@@ -73,7 +73,7 @@ public:
 // - renaming a file named in InUse away throws a sharing violation,
 // - restart requests are recorded, not made (FailRestart makes them throw).
 class TFaultyFiles : public oru::patch::TPatchFiles {
-public:
+  public:
     int FailAt = 0;
     int Operations = 0;
     bool Failed = false;
@@ -83,7 +83,9 @@ public:
     std::vector<std::string> DeletedAtRestart;
 
     oru::patch::TFileState Query(const std::string& path) override { return real_.Query(path); }
-    std::unique_ptr<TStream> OpenRead(const std::string& path) override { return real_.OpenRead(path); }
+    std::unique_ptr<TStream> OpenRead(const std::string& path) override {
+        return real_.OpenRead(path);
+    }
     std::unique_ptr<TStream> CreateNew(const std::string& path) override;
     void Rename(const std::string& from, const std::string& to) override;
     void Remove(const std::string& path) override;
@@ -91,12 +93,14 @@ public:
     void RemoveFolder(const std::string& path) override;
     void ReplaceAtRestart(const std::string& from, const std::string& to) override;
     void DeleteAtRestart(const std::string& path) override;
-    std::vector<std::string> ListFiles(const std::string& folder) override { return real_.ListFiles(folder); }
+    std::vector<std::string> ListFiles(const std::string& folder) override {
+        return real_.ListFiles(folder);
+    }
     char Separator() const override { return real_.Separator(); }
 
     void Step(const std::string& what); // counts one changing operation, maybe failing it
 
-private:
+  private:
     oru::patch::TPatchFiles& real_ = oru::patch::SystemPatchFiles();
 };
 

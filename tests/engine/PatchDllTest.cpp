@@ -16,10 +16,12 @@ using TApplyProc = uint32_t(WINAPI*)(const char* commandLine, void* callback, ui
 
 TRecorder* activeRecorder = nullptr;
 
-void* CALLBACK HostCallback(uint32_t id, void* parm) { return (*activeRecorder)(id, parm); }
+void* CALLBACK HostCallback(uint32_t id, void* parm) {
+    return (*activeRecorder)(id, parm);
+}
 
 class PatchDll : public ::testing::Test {
-protected:
+  protected:
     TScratch s{"dll"};
     std::string patch;
     std::map<std::string, std::string> before, after;
@@ -29,7 +31,8 @@ protected:
     void SetUp() override {
         library = LoadLibraryA(ORU_PATCHW32_DLL);
         ASSERT_NE(library, nullptr) << GetLastError();
-        apply = reinterpret_cast<TApplyProc>(reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(1))));
+        apply = reinterpret_cast<TApplyProc>(
+            reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(1))));
         ASSERT_NE(apply, nullptr);
         std::string app = Noise(300000, 7);
         s.Write("old/app.exe", app);
@@ -60,7 +63,8 @@ TEST_F(PatchDll, AppliesThroughOrdinalOneWithCallbacksInOrder) {
     TRecorder rec;
     ASSERT_EQ(Call(rec, CommandLine()) & 0xFFFF, resOk);
     EXPECT_EQ(s.Snapshot("target"), after);
-    std::vector<uint32_t> expected = {cbStart, cbInfo, cbFileCount, cbGroup, cbPhase, cbPhaseEnd, cbPhase};
+    std::vector<uint32_t> expected = {cbStart, cbInfo,     cbFileCount, cbGroup,
+                                      cbPhase, cbPhaseEnd, cbPhase};
     auto ids = rec.Ids();
     ids.erase(std::remove(ids.begin(), ids.end(), cbIdle), ids.end());
     ASSERT_GT(ids.size(), expected.size());
@@ -75,7 +79,8 @@ TEST_F(PatchDll, AppliesThroughOrdinalOneWithCallbacksInOrder) {
         EXPECT_GE(progress, 2u);
         ASSERT_EQ(ids[i++], cbFileDone);
     }
-    EXPECT_EQ(std::vector<uint32_t>(ids.begin() + i, ids.end()), (std::vector<uint32_t>{cbPhaseEnd, cbSummary}));
+    EXPECT_EQ(std::vector<uint32_t>(ids.begin() + i, ids.end()),
+              (std::vector<uint32_t>{cbPhaseEnd, cbSummary}));
     EXPECT_EQ(rec.Calls[3].Text, "MAIN|");
 }
 

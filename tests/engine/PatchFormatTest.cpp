@@ -24,7 +24,8 @@ TEST(Sha256, KnownDigestsAcrossChunksAndReuse) {
     std::string a(1000, 'a');
     for (int i = 0; i < 1000; ++i)
         sha.Update(a.data(), a.size());
-    EXPECT_EQ(DigestToHex(sha.Final()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(DigestToHex(sha.Final()),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
     sha.Update("abc", 3); // Final starts a fresh digest
     EXPECT_EQ(DigestToHex(sha.Final()), Hex("abc"));
 }
@@ -58,8 +59,10 @@ TEST(DeflateStreams, RoundTripAndStrictBounds) {
     EXPECT_EQ(Inflate(packed, packed.size(), text.size()), text);
     EXPECT_EQ(Inflate(Deflate(""), Deflate("").size(), 0), "");
 
-    EXPECT_THROW(Inflate(packed, packed.size(), text.size() - 1), EDeflateError); // more than declared
-    EXPECT_THROW(Inflate(packed, packed.size(), text.size() + 1), EDeflateError); // less than declared
+    EXPECT_THROW(Inflate(packed, packed.size(), text.size() - 1),
+                 EDeflateError); // more than declared
+    EXPECT_THROW(Inflate(packed, packed.size(), text.size() + 1),
+                 EDeflateError); // less than declared
     EXPECT_THROW(Inflate(packed, packed.size() - 3, text.size()), EDeflateError); // cut short
     auto padded = packed;
     padded.push_back(0);
@@ -74,9 +77,10 @@ TEST(PatchPaths, OnlyNamesThatStayInsideTheirFolder) {
     for (const char* good : {"a.dll", "bin\\a.dll", "Data Files\\x y\\z.txt", "a..b", ".profile"})
         EXPECT_TRUE(IsSafeRelativePath(good, false)) << good;
     EXPECT_TRUE(IsSafeRelativePath("", true));
-    for (const char* bad : {"", "..\\a", "a\\..\\..\\b", "\\a", "a\\", "a\\\\b", "C:\\a", "c:a", "a/b", ".",
-                            "a\\.\\b", "a.", "a ", "CON", "nul.txt", "com1", "LPT9.log", "a\tb", "a:stream",
-                            "a*", "x?"})
+    for (const char* bad :
+         {"",         "..\\a", "a\\..\\..\\b", "\\a", "a\\", "a\\\\b", "C:\\a",   "c:a",
+          "a/b",      ".",     "a\\.\\b",      "a.",  "a ",  "CON",    "nul.txt", "com1",
+          "LPT9.log", "a\tb",  "a:stream",     "a*",  "x?"})
         EXPECT_FALSE(IsSafeRelativePath(bad, false)) << bad;
 }
 
@@ -90,8 +94,8 @@ TEST(EngineCommandLine, SwitchAndQuotedOrPlainPaths) {
     EXPECT_EQ(c.TargetFolder, "C:\\");
     EXPECT_EQ(c.PatchFile, "C:\\upd\\ORU.rtp");
     EXPECT_EQ(ParseEngineCommandLine("-dc a b").Drives, "C");
-    for (const char* bad : {"", "\"a\"", "-dC \"a\"", "\"a\" \"b\" \"c\"", "\"a \"b\"", "-x a b", "-d1 a b",
-                            "\"a\"b c", "\"\" b"})
+    for (const char* bad : {"", "\"a\"", "-dC \"a\"", "\"a\" \"b\" \"c\"", "\"a \"b\"", "-x a b",
+                            "-d1 a b", "\"a\"b c", "\"\" b"})
         EXPECT_THROW(ParseEngineCommandLine(bad), ECommandLineError) << bad;
 }
 
@@ -161,7 +165,7 @@ TEST(PatchContainer, WriterRefusesWhatTheReaderWouldRefuse) {
 
 // A hand-made file with a correct checksum: the reader must still check every bound.
 class CraftedPatch {
-public:
+  public:
     TByteWriter Dir;
     uint16_t Version = kFormatVersion;
     std::string Payload = "xx";
@@ -187,7 +191,8 @@ public:
         Dir.Str("");
         Dir.Str(folder);
     }
-    void Entry(uint32_t group, const std::string& path, uint64_t offset, uint64_t size, uint64_t raw) {
+    void Entry(uint32_t group, const std::string& path, uint64_t offset, uint64_t size,
+               uint64_t raw) {
         Dir.U32(group);
         Dir.Str(path);
         Dir.U8(static_cast<uint8_t>(TPatchAction::Add));
@@ -214,8 +219,8 @@ public:
 };
 
 TEST(PatchContainer, HostileDirectoryBehindValidChecksum) {
-    auto oneEntry = [](const std::string& folder, uint32_t group, const std::string& path, uint64_t offset,
-                       uint64_t size) {
+    auto oneEntry = [](const std::string& folder, uint32_t group, const std::string& path,
+                       uint64_t offset, uint64_t size) {
         CraftedPatch p;
         p.Dir.U32(1);
         p.Group("G", folder);
@@ -224,12 +229,18 @@ TEST(PatchContainer, HostileDirectoryBehindValidChecksum) {
         return p;
     };
     EXPECT_EQ(oneEntry("", 0, "a.txt", 16, 2).Refusal(), "accepted");
-    EXPECT_NE(oneEntry("..", 0, "a.txt", 16, 2).Refusal().find("outside the target"), std::string::npos);
-    EXPECT_NE(oneEntry("", 0, "..\\a.txt", 16, 2).Refusal().find("not a safe relative path"), std::string::npos);
-    EXPECT_NE(oneEntry("", 1, "a.txt", 16, 2).Refusal().find("group that does not exist"), std::string::npos);
-    EXPECT_NE(oneEntry("", 0, "a.txt", 17, 2).Refusal().find("outside the payload"), std::string::npos);
-    EXPECT_NE(oneEntry("", 0, "a.txt", 0, 2).Refusal().find("outside the payload"), std::string::npos);
-    EXPECT_NE(oneEntry("", 0, "a.txt", 16, ~uint64_t(0)).Refusal().find("outside the payload"), std::string::npos);
+    EXPECT_NE(oneEntry("..", 0, "a.txt", 16, 2).Refusal().find("outside the target"),
+              std::string::npos);
+    EXPECT_NE(oneEntry("", 0, "..\\a.txt", 16, 2).Refusal().find("not a safe relative path"),
+              std::string::npos);
+    EXPECT_NE(oneEntry("", 1, "a.txt", 16, 2).Refusal().find("group that does not exist"),
+              std::string::npos);
+    EXPECT_NE(oneEntry("", 0, "a.txt", 17, 2).Refusal().find("outside the payload"),
+              std::string::npos);
+    EXPECT_NE(oneEntry("", 0, "a.txt", 0, 2).Refusal().find("outside the payload"),
+              std::string::npos);
+    EXPECT_NE(oneEntry("", 0, "a.txt", 16, ~uint64_t(0)).Refusal().find("outside the payload"),
+              std::string::npos);
 
     CraftedPatch counts;
     counts.Dir.U32(1);
@@ -255,8 +266,8 @@ TEST(PatchContainer, HostileDirectoryBehindValidChecksum) {
 }
 
 TEST(PatchContainer, ShortOrForeignFiles) {
-    for (std::vector<uint8_t> bytes : {std::vector<uint8_t>{}, std::vector<uint8_t>(71, 0),
-                                       std::vector<uint8_t>(200, 'O')}) {
+    for (std::vector<uint8_t> bytes :
+         {std::vector<uint8_t>{}, std::vector<uint8_t>(71, 0), std::vector<uint8_t>(200, 'O')}) {
         TMemoryStream in(bytes);
         EXPECT_THROW(ReadPatchFile(in), EPatchFormatError);
     }

@@ -9,7 +9,8 @@ namespace oru::pack {
 uint32_t CallPatchEngine(const std::string& dll, const std::string& commandLine,
                          const oru::patch::TPatchCallback& callback) {
     if (!dll.empty())
-        throw UsageError("--engine needs the Windows build of orupack; this one applies through its own engine");
+        throw UsageError(
+            "--engine needs the Windows build of orupack; this one applies through its own engine");
     oru::patch::TPatchEngine engine(oru::patch::SystemPatchFiles(), callback);
     return engine.Run(commandLine);
 }

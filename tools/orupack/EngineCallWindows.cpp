@@ -30,8 +30,8 @@ struct TLibrary {
 std::string LastErrorText(const std::string& context) {
     DWORD code = GetLastError();
     char buffer[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
-                   sizeof buffer, nullptr);
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                   buffer, sizeof buffer, nullptr);
     std::string text = buffer;
     while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
         text.pop_back();
@@ -47,7 +47,8 @@ uint32_t CallPatchEngine(const std::string& dll, const std::string& commandLine,
     if (!module)
         throw std::runtime_error(LastErrorText("Cannot load " + name));
     TLibrary library{module};
-    auto apply = reinterpret_cast<TApplyProc>(reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(1))));
+    auto apply = reinterpret_cast<TApplyProc>(
+        reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(1))));
     if (!apply)
         throw std::runtime_error(LastErrorText(name + " has no export ordinal 1"));
     activeCallback = &callback;

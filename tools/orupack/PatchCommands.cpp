@@ -56,12 +56,14 @@ const char* ResultName(uint32_t result) {
     }
 }
 
-bool IsTextId(uint32_t id) { return (id >= 1 && id <= 4) || (id >= 9 && id <= 11); }
+bool IsTextId(uint32_t id) {
+    return (id >= 1 && id <= 4) || (id >= 9 && id <= 11);
+}
 
 // Replies as an update run does, and prints what it sees. Every reply that is
 // not data is a pointer to an empty text.
 class TCallbackPrinter {
-public:
+  public:
     TCallbackPrinter(std::map<std::string, std::string> folders, bool everything)
         : folders_(std::move(folders)), everything_(everything) {}
 
@@ -71,7 +73,8 @@ public:
         const char* text = static_cast<const char*>(parm);
         if (IsTextId(id)) {
             std::ostream& out = id == cbError ? std::cerr : std::cout;
-            out << (everything_ ? Format("[%u] ", id) : std::string()) << (text ? text : "") << "\n";
+            out << (everything_ ? Format("[%u] ", id) : std::string()) << (text ? text : "")
+                << "\n";
             return empty;
         }
         switch (id) {
@@ -87,11 +90,13 @@ public:
             auto** texts = static_cast<const char**>(parm);
             auto it = folders_.find(UpperCase(texts[0]));
             if (it == folders_.end()) {
-                std::cerr << Format("The folder of group %s [%s] was not found; give it with --folder %s=DIR\n",
-                                    texts[0], texts[1], texts[0]);
+                std::cerr << Format(
+                    "The folder of group %s [%s] was not found; give it with --folder %s=DIR\n",
+                    texts[0], texts[1], texts[0]);
                 return nullptr;
             }
-            Print(id, Format("group folder missing: %s [%s] -> %s", texts[0], texts[1], it->second.c_str()));
+            Print(id, Format("group folder missing: %s [%s] -> %s", texts[0], texts[1],
+                             it->second.c_str()));
             return const_cast<char*>(it->second.c_str());
         }
         case cbProgress: {
@@ -131,7 +136,7 @@ public:
     }
     bool RestartRequired() const { return restart_; }
 
-private:
+  private:
     void Print(uint32_t id, const std::string& what) {
         if (everything_)
             std::cout << "[" << id << "] " << what << "\n";
@@ -171,9 +176,9 @@ int RunDiff(const std::vector<std::string>& args) {
         options.Log = [](const std::string& line) { std::cout << line << "\n"; };
     TBuildStats stats = BuildPatch(SystemPatchFiles(), parsed.Positional[0], parsed.Positional[1],
                                    parsed.Positional[2], options);
-    std::cout << stats.Patched << " patched (" << stats.Deltas << " as deltas), " << stats.Added << " added, "
-              << stats.Deleted << " deleted, " << stats.Unchanged << " unchanged; " << stats.PatchSize
-              << " bytes written to " << parsed.Positional[2] << "\n";
+    std::cout << stats.Patched << " patched (" << stats.Deltas << " as deltas), " << stats.Added
+              << " added, " << stats.Deleted << " deleted, " << stats.Unchanged << " unchanged; "
+              << stats.PatchSize << " bytes written to " << parsed.Positional[2] << "\n";
     return 0;
 }
 
