@@ -14,20 +14,34 @@ namespace oru {
 namespace {
 
 constexpr std::array<std::pair<std::string_view, std::string_view>, 29> kValueNames{{
-    {"CONFIG", "AMS_CONFIG"},       {"ORU", "ORU_ADDR"},
-    {"ADDRESS1", "AMS_ADDRESS"},    {"ADDRINDEX", "AMS_ADDRINDEX"},
-    {"CITYSTATE", "AMS_CITYSTATE"}, {"CROSSREF", "AMS_CROSSREF"},
-    {"LTRAVEL", "ORU_LTRAVEL"},     {"SYSTEM", "AMS_SYSTEM"},
-    {"EWS", "AMS_EWS"},             {"DPV", "AMS_DPV"},
-    {"RDI", "ORU_RDI"},             {"LATLON", "ORU_LATLON"},
-    {"DATA", "ORU_DATA"},           {"AMSAPI", "AMS_API"},
-    {"NCOALINK2", "ORU_NCOALINK2"}, {"FSP", "ORU_FSP"},
-    {"FSP2", "ORU_FSP2"},           {"ANK", "ORU_ANK"},
-    {"ANK2", "ORU_ANK2"},           {"LSP", "ORU_LSP"},
-    {"LSP2", "ORU_LSP2"},           {"NCOALINK00", "ORU_NCOALINK00"},
-    {"LACSLINK", "ORU_LACSLINK"},   {"SUITELINK", "ORU_SUITELINK"},
-    {"DMA", "ORU_DMA"},             {"DSF2", "ORU_DSF2"},
-    {"COALERT", "ORU_COALERT"},     {"COALERT2", "ORU_COALERT2"},
+    {"CONFIG", "AMS_CONFIG"},
+    {"ORU", "ORU_ADDR"},
+    {"ADDRESS1", "AMS_ADDRESS"},
+    {"ADDRINDEX", "AMS_ADDRINDEX"},
+    {"CITYSTATE", "AMS_CITYSTATE"},
+    {"CROSSREF", "AMS_CROSSREF"},
+    {"LTRAVEL", "ORU_LTRAVEL"},
+    {"SYSTEM", "AMS_SYSTEM"},
+    {"EWS", "AMS_EWS"},
+    {"DPV", "AMS_DPV"},
+    {"RDI", "ORU_RDI"},
+    {"LATLON", "ORU_LATLON"},
+    {"DATA", "ORU_DATA"},
+    {"AMSAPI", "AMS_API"},
+    {"NCOALINK2", "ORU_NCOALINK2"},
+    {"FSP", "ORU_FSP"},
+    {"FSP2", "ORU_FSP2"},
+    {"ANK", "ORU_ANK"},
+    {"ANK2", "ORU_ANK2"},
+    {"LSP", "ORU_LSP"},
+    {"LSP2", "ORU_LSP2"},
+    {"NCOALINK00", "ORU_NCOALINK00"},
+    {"LACSLINK", "ORU_LACSLINK"},
+    {"SUITELINK", "ORU_SUITELINK"},
+    {"DMA", "ORU_DMA"},
+    {"DSF2", "ORU_DSF2"},
+    {"COALERT", "ORU_COALERT"},
+    {"COALERT2", "ORU_COALERT2"},
     {"NCOALINK", "ORU_NCOALINK"},
 }};
 
@@ -41,7 +55,7 @@ const std::string kConfigFileName = "z4config.dat";
 
 // Splits a stream into lines ending in CR LF, LF or a lone CR.
 class TLineReader {
-public:
+  public:
     explicit TLineReader(TStream& stream) : stream_(stream) {}
 
     bool ReadLine(std::string& line) {
@@ -63,7 +77,7 @@ public:
         }
     }
 
-private:
+  private:
     bool Fill() {
         len_ = stream_.Read(buffer_.data(), static_cast<int32_t>(buffer_.size()));
         pos_ = 0;

@@ -3,6 +3,8 @@
 
 namespace oru {
 
-std::string ConfigValueFromRegistry(bool, const std::string&, const std::string&) { return {}; }
+std::string ConfigValueFromRegistry(bool, const std::string&, const std::string&) {
+    return {};
+}
 
 } // namespace oru

@@ -105,14 +105,20 @@ void ReleaseCountiesTable() {
         TCountiesTableArray().swap(module.slots[static_cast<size_t>(threadSlot)]);
 }
 
-int CountiesTableThreadSlot() { return threadSlot; }
-void SetCountiesTableThreadSlot(int slot) { threadSlot = slot; }
+int CountiesTableThreadSlot() {
+    return threadSlot;
+}
+void SetCountiesTableThreadSlot(int slot) {
+    threadSlot = slot;
+}
 
 void SetPresortTablesFolderQuery(std::function<std::string()> query) {
     Module().presortQuery = std::move(query);
 }
 
-void SetCountiesFileOpener(TCountiesFileOpener opener) { Module().opener = std::move(opener); }
+void SetCountiesFileOpener(TCountiesFileOpener opener) {
+    Module().opener = std::move(opener);
+}
 
 size_t CountiesTableSlotCount() {
     auto& module = Module();

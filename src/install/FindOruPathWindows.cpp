@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 #include <winnetwk.h>
 
 #include "install/FindOruPathWindows.h"
@@ -101,7 +101,9 @@ std::string UniversalFileName(const std::string& fileName) {
     return info->lpUniversalName;
 }
 
-uint8_t TFindOruPathWindows::AskInstallation() { return ChooseInstallation(0); }
+uint8_t TFindOruPathWindows::AskInstallation() {
+    return ChooseInstallation(0);
+}
 
 std::string DesktopFolder() {
     LPITEMIDLIST idList = nullptr;

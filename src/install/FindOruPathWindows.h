@@ -12,13 +12,13 @@
 namespace oru {
 
 class TFindOruPathWindows : public TFindOruPath {
-public:
+  public:
     // The choose-installation dialog, modal, starting with no choice; 0 when the
     // user cancels.
     uint8_t AskInstallation() override;
     void FindPaths() override;
 
-private:
+  private:
     // Data and presort tables folders of an existing InstallPath.
     void DeriveFolders();
 };

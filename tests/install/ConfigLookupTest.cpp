@@ -30,7 +30,7 @@ TEST(ConfigValueName, MapsKeysCaseSensitivelyWithNetworkPrefix) {
 }
 
 class ConfigFileValueTest : public ::testing::Test {
-protected:
+  protected:
     TTempFolder dir{"cfg"};
     std::string Config(const std::string& content) { return dir.Write("z4config.dat", content); }
 };
@@ -85,7 +85,7 @@ TEST_F(ConfigFileValueTest, FileModeOfConfigValueReadsTheNamedFile) {
 
 // The registry rules over a fake Paths key.
 class ConfigRegistryValueTest : public ::testing::Test {
-protected:
+  protected:
     TTempFolder dir{"cfgreg"};
     std::map<std::string, std::string> values;
     std::vector<std::string> reads;

@@ -22,22 +22,23 @@ std::vector<uint8_t> Bytes(size_t n, uint8_t first = 1) {
 
 // Delivers its bytes, then fails every read once `failAt` bytes have gone out.
 class TFailingStream : public TMemoryStream {
-public:
+  public:
     TFailingStream(std::vector<uint8_t> data, int64_t failAt)
         : TMemoryStream(std::move(data)), failAt_(failAt) {}
     int32_t Read(void* buffer, int32_t count) override {
         int64_t pos = GetPosition();
         if (pos >= failAt_)
             return 0;
-        return TMemoryStream::Read(buffer, static_cast<int32_t>(std::min<int64_t>(count, failAt_ - pos)));
+        return TMemoryStream::Read(buffer,
+                                   static_cast<int32_t>(std::min<int64_t>(count, failAt_ - pos)));
     }
 
-private:
+  private:
     int64_t failAt_;
 };
 
 class CountiesTableTest : public ::testing::Test {
-protected:
+  protected:
     TTempFolder dir{"counties"};
 
     void SetUp() override {
@@ -88,9 +89,8 @@ TEST_F(CountiesTableTest, ReadErrorsEmptySlotSilently) {
     LoadCountiesTable(0, "");
     ASSERT_EQ(CountiesTableSlot(0).size(), 4u);
 
-    SetCountiesFileOpener([](const std::string&) {
-        return std::make_unique<TFailingStream>(Bytes(20), 10);
-    });
+    SetCountiesFileOpener(
+        [](const std::string&) { return std::make_unique<TFailingStream>(Bytes(20), 10); });
     EXPECT_NO_THROW(LoadCountiesTable(0, ""));
     EXPECT_TRUE(CountiesTableSlot(0).empty());
     EXPECT_EQ(CountiesTableSlotCount(), 1u);
@@ -135,7 +135,7 @@ TEST_F(CountiesTableTest, ReleaseFreesOnlyTheCallingThreadsSlot) {
 
 // Without an override the folder comes from the current product's getter.
 class CountiesCatalogueTest : public ::testing::Test {
-protected:
+  protected:
     TTempFolder dir{"counties-cat"};
     void SetUp() override {
         ClearCountiesTables();
@@ -160,7 +160,7 @@ TEST_F(CountiesCatalogueTest, NoProductLooksInTheCurrentFolder) {
 }
 
 class TPresortFinder : public TFindOruPath {
-public:
+  public:
     explicit TPresortFinder(bool* sawNetwork) : sawNetwork_(sawNetwork) {}
     void FindPaths() override {
         *sawNetwork_ = IsNetwork;
@@ -170,7 +170,7 @@ public:
         IsNetwork = true;
     }
 
-private:
+  private:
     bool* sawNetwork_;
 };
 

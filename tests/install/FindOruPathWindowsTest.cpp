@@ -24,7 +24,7 @@ using test::TTestProduct;
 // The real finder with the choice between two installations answered by the
 // test; the locate dialog goes to the modal hook.
 class TScriptedFinder : public TFindOruPathWindows {
-public:
+  public:
     uint8_t askAnswer = 0;
     int asked = 0;
 
@@ -34,13 +34,17 @@ public:
     }
 };
 
-std::string ModuleFolder() { return ExtractFilePath(ModuleFileName(), true); }
-std::string ModuleName() { return std::filesystem::path(ModuleFileName()).filename().string(); }
+std::string ModuleFolder() {
+    return ExtractFilePath(ModuleFileName(), true);
+}
+std::string ModuleName() {
+    return std::filesystem::path(ModuleFileName()).filename().string();
+}
 
 // Every finder gets a data folder name of its own, so marker files can also be
 // put beside the test program without touching anything else there.
 class FindOruPathTest : public ::testing::Test {
-protected:
+  protected:
     TTempFolder dir{"finder"};
     TTestProduct product;
     TModalRecorder modal; // the locate dialog answers cancel unless a test says otherwise
@@ -67,7 +71,8 @@ protected:
         product.Set("ORU_PATH", main);
         product.Set("ORU_NETWORK_PATH", network);
         product.Set("ORU_CLIENT_PATH", clientDir);
-        product.Set("ORU_DATA_PATH", dataDir.substr(0, dataDir.size() - 1)); // stored without delimiter
+        product.Set("ORU_DATA_PATH",
+                    dataDir.substr(0, dataDir.size() - 1)); // stored without delimiter
     }
     void Marker(const std::string& folder, const std::string& name) {
         std::filesystem::create_directories(folder + data);
@@ -85,15 +90,19 @@ struct TRuleCase {
     bool main, network; // which registered folders exist
     std::vector<std::pair<char, const char*>> markers;
     bool startNetwork;
-    uint8_t answer;     // the choose dialog's
-    bool pick;          // the locate dialog picks a folder rather than cancelling
+    uint8_t answer; // the choose dialog's
+    bool pick;      // the locate dialog picks a folder rather than cancelling
     char expect;
     bool expectNetwork;
     int asked, located;
 };
 
-void PrintTo(const TRuleCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TRuleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
+// One case per line reads as a table.
+// clang-format off
 const TRuleCase kRuleCases[] = {
     {"ProgramInNetworkFolder", 'n', true, true, {{'m', "ORUServer"}}, false, 0, false, 'n', true, 0, 0},
     {"ProgramInMainFolder", 'm', true, true, {}, true, 0, false, 'm', false, 0, 0},
@@ -111,8 +120,10 @@ const TRuleCase kRuleCases[] = {
     {"NeitherLocated", 0, false, false, {}, false, 0, true, 'p', false, 0, 1},
     {"NeitherLocateCancelled", 0, false, false, {}, false, 0, false, '0', false, 0, 1},
 };
+// clang-format on
 
-class FindOruPathRuleTest : public FindOruPathTest, public ::testing::WithParamInterface<TRuleCase> {};
+class FindOruPathRuleTest : public FindOruPathTest,
+                            public ::testing::WithParamInterface<TRuleCase> {};
 
 TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
     const TRuleCase& c = GetParam();
@@ -121,7 +132,8 @@ TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
         mainDir = ModuleFolder();
     if (c.moduleIn == 'n')
         networkDir = ModuleFolder();
-    Register(c.main ? mainDir : dir.Folder() + "gone\\", c.network ? networkDir : dir.Folder() + "gone2\\");
+    Register(c.main ? mainDir : dir.Folder() + "gone\\",
+             c.network ? networkDir : dir.Folder() + "gone2\\");
     for (auto [where, name] : c.markers)
         Marker(where == 'm' ? mainDir : where == 'n' ? networkDir : clientDir, name);
     if (c.pick)
@@ -322,7 +334,7 @@ TEST(ModuleFiles, LocalNamesHaveNoUniversalForm) {
 
 // The catalogue's getters driving the finder, pointed at a test product key.
 class TRedirectedFinder : public TFindOruPathWindows {
-public:
+  public:
     static inline std::string productKey;
     static inline std::string seenProduct;
     static inline uint8_t answer = 0;
@@ -340,7 +352,7 @@ public:
 };
 
 class CatalogueFinderTest : public ::testing::Test {
-protected:
+  protected:
     TModalRecorder modal; // nothing here may reach a real dialog
     TTempFolder dir{"getter"};
     TTestProduct product;

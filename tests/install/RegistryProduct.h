@@ -14,7 +14,7 @@ namespace oru::test {
 inline const std::string kCompanyKey = "Software\\Oru Software\\";
 
 class TTestProduct {
-public:
+  public:
     TTestProduct() : name_("OruFinderTest-" + std::to_string(std::random_device{}())) {}
     explicit TTestProduct(std::string name) : name_(std::move(name)) {}
     ~TTestProduct() { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_).c_str()); }
@@ -22,8 +22,8 @@ public:
 
     void Set(const std::string& value, const std::string& data, DWORD type = REG_SZ) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_ + "\\Paths").c_str(), 0,
-                                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_ + "\\Paths").c_str(),
+                                    0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(::RegSetValueExA(key, value.c_str(), 0, type,
                                    reinterpret_cast<const BYTE*>(data.c_str()),
@@ -40,7 +40,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::string name_;
 };
 

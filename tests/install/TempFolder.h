@@ -13,7 +13,7 @@
 namespace oru::test {
 
 class TTempFolder {
-public:
+  public:
     explicit TTempFolder(const std::string& tag) {
         static int serial = 0;
         auto base = std::filesystem::temp_directory_path();
@@ -48,7 +48,7 @@ public:
         return (path_ / name / "").string();
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
