@@ -2,6 +2,7 @@
 
 #include "archive/CompressionUtils.h"
 #include "archive/OruZlib.h"
+#include "archive/WriteBuffer.h"
 #include "platform/DateTimeUtils.h"
 #include "platform/FileUtilsX.h"
 #include "platform/PathUtilsX.h"
@@ -17,6 +18,7 @@ namespace oru {
 namespace {
 
 constexpr uint32_t LocalHeaderSignature = 0x04034B50;
+constexpr size_t WriteBufferSize = 256 * 1024;
 constexpr uint32_t CentralHeaderSignature = 0x02014B50;
 constexpr uint32_t EndRecordSignature = 0x06054B50;
 
@@ -259,21 +261,35 @@ std::unique_ptr<TStream> TPkwareZipItem::Extract(TStream* stream,
 std::unique_ptr<TStream> TPkwareZipItem::ExtractToFile(const TPkwareZipExtractInfo& info) {
     const std::string target = TargetFileName(info);
     std::shared_ptr<TStream> archive = zip_.Stream();
-    // A new target may be written in place: there is nothing to lose. An existing
-    // one is replaced only once its successor is complete and its CRC proven.
-    std::string writeName;
+    // A new target is written in place: there is nothing to lose, and a failure
+    // deletes it again. An existing one is replaced only once its successor is
+    // complete and its CRC proven.
+    std::string writeName = target;
     std::unique_ptr<TFile> file;
+    const uint16_t createNew = fmCreateNew | fmOpenWrite;
     if (info.Options & eoCreateNew) {
-        writeName = target;
-        file = std::make_unique<TFile>(target, static_cast<uint16_t>(fmCreateNew | fmOpenWrite));
+        file = std::make_unique<TFile>(target, createNew);
     } else {
-        file = CreateTempBeside(target, writeName);
+        try {
+            file = std::make_unique<TFile>(target, createNew);
+        } catch (const EFileOpenError& e) {
+            if (FileGetAttr(target) == -1) {
+                // Not there, yet it cannot be made: the message an in-place open gives.
+                SetLastOsError(e.ErrorCode);
+                RaiseOpenError(target);
+            }
+            file = CreateTempBeside(target, writeName);
+        }
     }
 
     try {
         TPkwareZipExtractInfo streamInfo = info;
         streamInfo.Options &= static_cast<TPkwareZipExtractOptions>(~eoOpenStream);
-        Extract(file.get(), &streamInfo);
+        if (zip_.writeBuffer_.empty())
+            zip_.writeBuffer_.resize(WriteBufferSize);
+        TWriteBufferStream buffered(*file, zip_.writeBuffer_);
+        Extract(&buffered, &streamInfo);
+        buffered.Flush();
         if (uncompressedSize_ != 0 && !(info.Options & eoKeepFileTime)) {
             TDateTime stamp = 0;
             if (!TryDosDateTimeToDateTime(DosDateTime(), stamp))
@@ -476,6 +492,9 @@ void ExtractZipFile(const std::string& archiveFileName, std::vector<std::string>
     zip.OnProgress = onProgress;
     zip.SetFileName(archiveFileName);
     TPkwareZipExtractInfo info;
+    // Members of one folder usually follow one another: its existence is checked
+    // once, not for every file.
+    std::string lastFolder;
     try {
         int32_t count = zip.Count();
         for (int32_t i = 0; i < count; ++i) {
@@ -494,7 +513,11 @@ void ExtractZipFile(const std::string& archiveFileName, std::vector<std::string>
                 continue;
             }
             std::string path = destDir + name;
-            CheckForceDirectories(ExtractFilePath(path, true));
+            std::string folder = ExtractFilePath(path, true);
+            if (folder != lastFolder || folder.empty()) {
+                CheckForceDirectories(folder);
+                lastFolder = folder;
+            }
             int32_t attributes = FileGetAttr(path);
             if (attributes != -1 && (attributes & faReadOnly))
                 FileSetAttr(path, attributes & ~faReadOnly);

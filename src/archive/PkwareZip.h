@@ -167,6 +167,7 @@ private:
     TPkwareZipItems items_;
     int64_t progressBase_ = 0;
     int64_t progressTotal_ = 0;
+    std::vector<uint8_t> writeBuffer_; // gathers a member's output for its file
 };
 
 // Extracts every member below destDir, which must end with a path separator

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs every benchmark on the native-release build: ./run bench
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${1:-build/native-release}
+
+# archive
+echo "== archive extraction"
+bench/archive/run.sh "$BUILD"
