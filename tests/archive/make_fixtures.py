@@ -106,8 +106,9 @@ def main():
         + names, payload)
     run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=ZipCrypto", "-mx0",
          os.path.join(out, "7z-crypto-stored.zip")] + names, payload)
-    run(["zip", "-q", "-X", os.path.join(out, "infozip-plain.zip")] + names, payload)
-    run(["zip", "-q", "-0", os.path.join(out, "infozip-stored.zip")] + names, payload)
+    # With folder members, which is how members with "/" names get their folders.
+    run(["zip", "-q", "-X", "-r", os.path.join(out, "infozip-plain.zip"), "."], payload)
+    run(["zip", "-q", "-0", "-r", os.path.join(out, "infozip-stored.zip"), "."], payload)
     # Info-ZIP sets the data descriptor flag on encrypted members even into a file.
     run(["zip", "-q", "-P", PASSWORD, os.path.join(out, "infozip-crypt.zip")] + names, payload)
     if os.path.isdir(corpora):
