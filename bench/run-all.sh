@@ -7,3 +7,7 @@ BUILD=${1:-build/native-release}
 # archive
 echo "== archive extraction"
 bench/archive/run.sh "$BUILD"
+
+# engine
+echo "== patch engine: diff and apply on a 200 MB file"
+bench/engine/run.sh "$BUILD"
