@@ -55,9 +55,9 @@ void TControl::SetBounds(const TBounds& b)
     SetWindowPos(handle_, nullptr, b.Left, b.Top, b.Width, b.Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TControl::SetFont(const std::string& name, int points)
+void TControl::SetFont(const std::string& name, int points, TFontPitch pitch)
 {
-    ownFont_ = std::make_unique<TFont>(name, points);
+    ownFont_ = std::make_unique<TFont>(name, points, pitch);
     ApplyFont(ownFont_->Handle());
 }
 

@@ -5,13 +5,14 @@
 
 #include <windows.h>
 
+#include "ui/Font.h"
+
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace oru {
 
-class TFont;
 class TForm;
 
 // Position and size in the client coordinates of the form, in pixels.
@@ -42,7 +43,7 @@ public:
     virtual void SetBounds(const TBounds& bounds);
 
     // A font of the control's own; without one the control uses the form's font.
-    void SetFont(const std::string& name, int points);
+    void SetFont(const std::string& name, int points, TFontPitch pitch = TFontPitch::fpDefault);
     HFONT FontHandle() const;
 
     virtual void SetFocus();

@@ -15,7 +15,7 @@ TEdit::TEdit(TForm& form, const TEditArgs& args) : TControl(form), color_(args.C
         style |= WS_TABSTOP;
     CreateChild("EDIT", args.Text, style, WS_EX_CLIENTEDGE, args.Bounds);
     if (!args.FontName.empty())
-        SetFont(args.FontName, args.FontPoints);
+        SetFont(args.FontName, args.FontPoints, args.FontPitch);
 }
 
 TEdit::~TEdit()

@@ -19,6 +19,7 @@ struct TEditArgs {
     std::optional<COLORREF> Color; // background; the system's default when empty
     std::string FontName;          // empty: the form's font
     int FontPoints = 8;
+    TFontPitch FontPitch = TFontPitch::fpDefault;
 };
 
 class TEdit : public TControl {

@@ -8,9 +8,12 @@
 
 namespace oru {
 
+// A hint for when the face is not installed: the substitute keeps the pitch.
+enum class TFontPitch { fpDefault, fpFixed, fpVariable };
+
 class TFont {
 public:
-    TFont(const std::string& name, int points);
+    TFont(const std::string& name, int points, TFontPitch pitch = TFontPitch::fpDefault);
     ~TFont();
     TFont(const TFont&) = delete;
     TFont& operator=(const TFont&) = delete;

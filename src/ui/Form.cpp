@@ -16,7 +16,9 @@ namespace oru {
 namespace {
 
 constexpr const char* FormClassName = "OruForm";
-constexpr DWORD FormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// No WS_CLIPCHILDREN: a group box paints only its frame and relies on the form
+// painting beneath it.
+constexpr DWORD FormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD FormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 ATOM FormClassAtom = 0;

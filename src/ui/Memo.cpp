@@ -17,7 +17,7 @@ TMemo::TMemo(TForm& form, const TMemoArgs& args) : TControl(form), lines_(*this)
     // The default limit of an edit control is far below a long run's history.
     SendMessageA(Handle(), EM_SETLIMITTEXT, 0, 0);
     if (!args.FontName.empty())
-        SetFont(args.FontName, args.FontPoints);
+        SetFont(args.FontName, args.FontPoints, args.FontPitch);
 }
 
 TMemo::~TMemo()

@@ -21,6 +21,7 @@ struct TMemoArgs {
     std::optional<COLORREF> Color; // background; the system's default when empty
     std::string FontName;          // empty: the form's font
     int FontPoints = 8;
+    TFontPitch FontPitch = TFontPitch::fpDefault;
 };
 
 class TMemo;

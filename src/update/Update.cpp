@@ -55,14 +55,16 @@ TfrmUpdate::TfrmUpdate(TForm* AOwner, bool IsLEEdition, bool NetworkInstall, con
                                    .TabStop = false,
                                    .Color = White,
                                    .FontName = "Lucida Console",
-                                   .FontPoints = 8});
+                                   .FontPoints = 8,
+                                   .FontPitch = TFontPitch::fpFixed});
     edCurrentFile = Add<TEdit>(TEditArgs{.Bounds = {0, 148, 409, 19},
                                          .ReadOnly = true,
                                          .Enabled = false,
                                          .TabStop = false,
                                          .Color = White,
                                          .FontName = "Lucida Console",
-                                         .FontPoints = 8});
+                                         .FontPoints = 8,
+                                         .FontPitch = TFontPitch::fpFixed});
     lbFile = Add<TLabel>(TLabelArgs{.Left = 0, .Top = 172, .Caption = "File", .Visible = false});
     lbPatch = Add<TLabel>(TLabelArgs{.Left = 0, .Top = 189, .Caption = "Update", .Visible = false});
     pbFile = Add<TProgressMeter>(TProgressMeterArgs{.Bounds = {40, 171, 209, 13}, .Visible = false});
