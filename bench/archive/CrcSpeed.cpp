@@ -2,14 +2,15 @@
 // routine it is defined by.
 #include "archive/Crc32.h"
 
-#include <ctime>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
 
-template <typename F> double MegabytesPerSecond(const std::vector<uint8_t>& data, int rounds, F update) {
+template <typename F>
+double MegabytesPerSecond(const std::vector<uint8_t>& data, int rounds, F update) {
     uint32_t crc = 0xFFFFFFFFu;
     // Processor time: the machine may be busy with other work.
     std::clock_t start = std::clock();

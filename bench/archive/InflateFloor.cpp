@@ -17,8 +17,12 @@
 
 namespace {
 
-uint32_t Get16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | (Get16(p + 2) << 16); }
+uint32_t Get16(const uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
+uint32_t Get32(const uint8_t* p) {
+    return Get16(p) | (Get16(p + 2) << 16);
+}
 
 // Each folder is made once.
 void MakeParents(const std::string& path, std::set<std::string>& made) {

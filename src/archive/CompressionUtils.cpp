@@ -122,8 +122,12 @@ int32_t TOruUncompressionStream::Read(void* buffer, int32_t count) {
     return n;
 }
 
-int32_t TOruUncompressionStream::Write(const void*, int32_t) { return 0; }
+int32_t TOruUncompressionStream::Write(const void*, int32_t) {
+    return 0;
+}
 
-int64_t TOruUncompressionStream::Seek(int64_t, SeekOrigin) { return -1; }
+int64_t TOruUncompressionStream::Seek(int64_t, SeekOrigin) {
+    return -1;
+}
 
 } // namespace oru

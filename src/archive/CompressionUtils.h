@@ -28,8 +28,8 @@ struct TOruCompressionInfo {
     TStream* Source = nullptr; // not owned
     TStream* Dest = nullptr;   // not owned
     TOruCompressionOptions Options;
-    int64_t Size = 0;           // set to the output count at the end
-    int64_t CompressedSize = 0; // input limit (0 = none); set to the input count at the end
+    int64_t Size = 0;                   // set to the output count at the end
+    int64_t CompressedSize = 0;         // input limit (0 = none); set to the input count at the end
     TOruCompressionProgress OnProgress; // after each chunk
     bool Compressing = false;
     int64_t BytesIn = 0;
@@ -44,7 +44,7 @@ struct TOruCompressionInfo {
 
 // The output went past TOruCompressionInfo::OutputLimit.
 class EDataSizeError : public Exception {
-public:
+  public:
     explicit EDataSizeError(int64_t limit);
 };
 
@@ -57,7 +57,7 @@ constexpr int32_t UncompressBufferSize = 12596;
 // A deflated member as a read stream. It writes nothing, reports no progress and
 // compares no CRC; Info().Crc holds the running accumulator.
 class TOruUncompressionStream : public TStream {
-public:
+  public:
     // keepAlive holds the source's owner open for as long as this stream lives.
     explicit TOruUncompressionStream(const TOruCompressionInfo& info,
                                      std::shared_ptr<TStream> keepAlive = nullptr);
@@ -69,7 +69,7 @@ public:
 
     const TOruCompressionInfo& Info() const { return info_; }
 
-private:
+  private:
     std::shared_ptr<TStream> keepAlive_;
     TOruCompressionInfo info_;
     std::unique_ptr<TPkwareDecryptionStream> decryption_;

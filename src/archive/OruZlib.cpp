@@ -15,9 +15,13 @@ TZlibStream::TZlibStream(TStream& source) : source_(source) {
     zs_.avail_in = 0;
 }
 
-int32_t TZlibStream::Write(const void*, int32_t) { return 0; }
+int32_t TZlibStream::Write(const void*, int32_t) {
+    return 0;
+}
 
-int64_t TZlibStream::Seek(int64_t, SeekOrigin) { return 0; }
+int64_t TZlibStream::Seek(int64_t, SeekOrigin) {
+    return 0;
+}
 
 TZlibDecompressionStream::TZlibDecompressionStream(TStream& source) : TZlibStream(source) {
     int rc = inflateInit2(&zs_, -MAX_WBITS);
@@ -25,7 +29,9 @@ TZlibDecompressionStream::TZlibDecompressionStream(TStream& source) : TZlibStrea
         throw EZlibError::FromResult(rc, zs_.msg);
 }
 
-TZlibDecompressionStream::~TZlibDecompressionStream() { inflateEnd(&zs_); }
+TZlibDecompressionStream::~TZlibDecompressionStream() {
+    inflateEnd(&zs_);
+}
 
 int32_t TZlibDecompressionStream::Read(void* buffer, int32_t count) {
     int64_t consumed = 0;

@@ -14,8 +14,9 @@
 namespace oru {
 
 class EZlibError : public Exception {
-public:
-    EZlibError(std::string message, int32_t code) : Exception(std::move(message)), ErrorCode(code) {}
+  public:
+    EZlibError(std::string message, int32_t code)
+        : Exception(std::move(message)), ErrorCode(code) {}
     // "zlib error." CR LF detail " (code)"; an empty detail becomes the system's
     // text for the generic failure.
     static EZlibError FromResult(int32_t code, const char* detail);
@@ -24,21 +25,21 @@ public:
 
 // Common part: the source (not owned), zlib's state and the input buffer.
 class TZlibStream : public TStream {
-public:
+  public:
     static constexpr int32_t InputBufferSize = 65536;
 
     explicit TZlibStream(TStream& source);
     int32_t Write(const void* buffer, int32_t count) override; // always 0
     int64_t Seek(int64_t offset, SeekOrigin origin) override;  // always 0
 
-protected:
+  protected:
     TStream& source_;
     z_stream zs_{};
     std::array<Bytef, InputBufferSize> input_;
 };
 
 class TZlibDecompressionStream : public TZlibStream {
-public:
+  public:
     explicit TZlibDecompressionStream(TStream& source);
     ~TZlibDecompressionStream() override;
 

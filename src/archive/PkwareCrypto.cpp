@@ -63,8 +63,12 @@ int32_t TPkwareDecryptionStream::Read(void* buffer, int32_t count) {
     return n;
 }
 
-int32_t TPkwareDecryptionStream::Write(const void*, int32_t) { return 0; }
+int32_t TPkwareDecryptionStream::Write(const void*, int32_t) {
+    return 0;
+}
 
-int64_t TPkwareDecryptionStream::Seek(int64_t, SeekOrigin) { return 0; }
+int64_t TPkwareDecryptionStream::Seek(int64_t, SeekOrigin) {
+    return 0;
+}
 
 } // namespace oru

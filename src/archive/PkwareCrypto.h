@@ -16,7 +16,7 @@ namespace oru {
 constexpr int32_t PkwareEncryptionHeaderSize = 12;
 
 class TPkwareCryptoStream : public TStream {
-public:
+  public:
     // headerCount receives the number of encryption-header bytes consumed (0 here;
     // the decrypting subclass reads the header). The check value is not used here.
     TPkwareCryptoStream(TStream& stream, std::string password, uint32_t checkValue,
@@ -29,11 +29,11 @@ public:
 
     const std::array<uint32_t, 3>& Keys() const { return keys_; }
 
-protected:
+  protected:
     TStream& Source() { return stream_; }
     const std::string& Password() const { return password_; }
 
-private:
+  private:
     void UpdateKeys(uint8_t c);
     uint8_t KeyStreamByte() const;
 
@@ -44,7 +44,7 @@ private:
 
 // A forward-only read stream over the encrypted bytes of one member.
 class TPkwareDecryptionStream : public TPkwareCryptoStream {
-public:
+  public:
     // With a password, reads and decrypts the 12-byte header and compares its last
     // byte with the top byte of checkValue (the member's CRC-32); a mismatch raises
     // Exception("Incorrect password"). A header cut short raises EReadError.

@@ -22,9 +22,15 @@ constexpr size_t WriteBufferSize = 256 * 1024;
 constexpr uint32_t CentralHeaderSignature = 0x02014B50;
 constexpr uint32_t EndRecordSignature = 0x06054B50;
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | (static_cast<uint32_t>(Get16(p + 2)) << 16); }
-uint64_t Get64(const uint8_t* p) { return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32); }
+uint16_t Get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+uint32_t Get32(const uint8_t* p) {
+    return Get16(p) | (static_cast<uint32_t>(Get16(p + 2)) << 16);
+}
+uint64_t Get64(const uint8_t* p) {
+    return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+}
 
 struct InvalidArchive {};
 
@@ -33,7 +39,7 @@ struct InvalidArchive {};
 // small ones per member. Every read is exact: coming up short means the archive
 // ends where its structure says it cannot.
 class DirectoryReader {
-public:
+  public:
     explicit DirectoryReader(TStream& stream) : stream_(stream), size_(stream.GetSize()) {}
 
     int64_t Position() const { return pos_; }
@@ -57,7 +63,8 @@ public:
     }
 
     std::string ReadString(int64_t count) {
-        std::string s(static_cast<size_t>(std::max<int64_t>(0, std::min(count, Remaining()))), '\0');
+        std::string s(static_cast<size_t>(std::max<int64_t>(0, std::min(count, Remaining()))),
+                      '\0');
         Read(s.data(), count);
         return s;
     }
@@ -75,7 +82,7 @@ public:
         pos_ += count;
     }
 
-private:
+  private:
     void Fill() {
         stream_.Seek(pos_, SeekOrigin::Begin);
         int32_t want = static_cast<int32_t>(std::min<int64_t>(buf_.size(), Remaining()));
@@ -127,7 +134,8 @@ std::unique_ptr<TFile> CreateTempBeside(const std::string& target, std::string& 
     for (int attempt = 0;; ++attempt) {
         tempName = folder + Format("~oru%08x.tmp", counter.fetch_add(1));
         try {
-            return std::make_unique<TFile>(tempName, static_cast<uint16_t>(fmCreateNew | fmOpenWrite));
+            return std::make_unique<TFile>(tempName,
+                                           static_cast<uint16_t>(fmCreateNew | fmOpenWrite));
         } catch (const EFileOpenError& e) {
             if (attempt < 16 && FileExists(tempName))
                 continue;
@@ -175,12 +183,24 @@ bool NameLeavesFolder(const std::string& name) {
 
 // ---------------------------------------------------------------- TPkwareZipItem
 
-uint16_t TPkwareZipItem::Flags() const { return Get16(localHeader_.data() + 6); }
-uint16_t TPkwareZipItem::Method() const { return Get16(localHeader_.data() + 8); }
-uint32_t TPkwareZipItem::DosDateTime() const { return Get32(localHeader_.data() + 10); }
-uint32_t TPkwareZipItem::Crc32() const { return Get32(localHeader_.data() + 14); }
-uint16_t TPkwareZipItem::LocalNameLength() const { return Get16(localHeader_.data() + 26); }
-uint16_t TPkwareZipItem::LocalExtraLength() const { return Get16(localHeader_.data() + 28); }
+uint16_t TPkwareZipItem::Flags() const {
+    return Get16(localHeader_.data() + 6);
+}
+uint16_t TPkwareZipItem::Method() const {
+    return Get16(localHeader_.data() + 8);
+}
+uint32_t TPkwareZipItem::DosDateTime() const {
+    return Get32(localHeader_.data() + 10);
+}
+uint32_t TPkwareZipItem::Crc32() const {
+    return Get32(localHeader_.data() + 14);
+}
+uint16_t TPkwareZipItem::LocalNameLength() const {
+    return Get16(localHeader_.data() + 26);
+}
+uint16_t TPkwareZipItem::LocalExtraLength() const {
+    return Get16(localHeader_.data() + 28);
+}
 
 std::unique_ptr<TStream> TPkwareZipItem::Extract(const TPkwareZipExtractInfo* info) {
     return Extract(nullptr, info);
@@ -192,9 +212,8 @@ std::string TPkwareZipItem::TargetFileName(const TPkwareZipExtractInfo& info) co
     if (HasDrivePart(name_))
         return name_;
     if (NameLeavesFolder(name_))
-        throw EPkwareZipError(
-            Format("Cannot extract '%s': its name leads outside the destination folder",
-                   name_.c_str()));
+        throw EPkwareZipError(Format(
+            "Cannot extract '%s': its name leads outside the destination folder", name_.c_str()));
     std::string dir = info.DestDir;
     if (dir.empty() || dir.back() != '\\')
         dir += '\\';
@@ -221,7 +240,8 @@ std::unique_ptr<TStream> TPkwareZipItem::Extract(TStream* stream,
     if (!(info.Options & eoOpenStream) && !stream)
         return ExtractToFile(info);
 
-    archive->Seek(localHeaderPosition_ + ZipLocalHeaderSize + LocalNameLength() + LocalExtraLength(),
+    archive->Seek(localHeaderPosition_ + ZipLocalHeaderSize + LocalNameLength() +
+                      LocalExtraLength(),
                   SeekOrigin::Begin);
     TOruCompressionInfo ci;
     ci.Source = archive.get();
@@ -313,7 +333,9 @@ std::unique_ptr<TStream> TPkwareZipItem::ExtractToFile(const TPkwareZipExtractIn
 
 // ---------------------------------------------------------------- TPkwareZipItems
 
-int32_t TPkwareZipItems::Count() const { return static_cast<int32_t>(zip_.members_.size()); }
+int32_t TPkwareZipItems::Count() const {
+    return static_cast<int32_t>(zip_.members_.size());
+}
 
 TPkwareZipItem& TPkwareZipItems::operator[](int32_t index) const {
     if (index < 0 || index >= Count())
@@ -375,12 +397,14 @@ TPkwareZipItems& TPkwareZip::Items() {
 
 std::shared_ptr<TStream> TPkwareZip::Stream() const {
     if (!active_ || !stream_)
-        throw EPkwareZipError(Format("The archive '%s' is not open", WithoutFolder(fileName_).c_str()));
+        throw EPkwareZipError(
+            Format("The archive '%s' is not open", WithoutFolder(fileName_).c_str()));
     return stream_;
 }
 
 void TPkwareZip::RaiseInvalid() const {
-    throw EPkwareZipError(Format("'%s' is not a valid ZIP archive", WithoutFolder(fileName_).c_str()));
+    throw EPkwareZipError(
+        Format("'%s' is not a valid ZIP archive", WithoutFolder(fileName_).c_str()));
 }
 
 void TPkwareZip::DispatchProgress(int64_t bytesDone) {

@@ -20,7 +20,7 @@
 namespace oru {
 
 class EPkwareZipError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -48,7 +48,7 @@ constexpr int32_t ZipCentralHeaderSize = 46;
 constexpr int32_t ZipEndRecordSize = 22;
 
 class TPkwareZipItem {
-public:
+  public:
     using LocalHeaderBytes = std::array<uint8_t, ZipLocalHeaderSize>;
 
     // Extracts to the file that info describes (a null record counts as all-empty);
@@ -80,7 +80,7 @@ public:
     uint32_t Crc32() const;
     bool Encrypted() const { return (Flags() & 1) != 0; }
 
-private:
+  private:
     friend class TPkwareZip;
     explicit TPkwareZipItem(TPkwareZip& zip) : zip_(zip) {}
     std::unique_ptr<TStream> ExtractToFile(const TPkwareZipExtractInfo& info);
@@ -104,17 +104,17 @@ private:
 
 // The indexed view of an archive's members.
 class TPkwareZipItems {
-public:
+  public:
     explicit TPkwareZipItems(TPkwareZip& zip) : zip_(zip) {}
     int32_t Count() const;
     TPkwareZipItem& operator[](int32_t index) const; // raises on an index out of range
 
-private:
+  private:
     TPkwareZip& zip_;
 };
 
 class TPkwareZip {
-public:
+  public:
     TPkwareZip();
     ~TPkwareZip();
     TPkwareZip(const TPkwareZip&) = delete;
@@ -146,7 +146,7 @@ public:
     std::string Password;  // default for encrypted members
     uint16_t OpenMode = 0; // TFile mode of the archive: read-only, no sharing
 
-private:
+  private:
     friend class TPkwareZipItem;
     friend class TPkwareZipItems;
 
@@ -175,7 +175,8 @@ private:
 // receives the full path of every file written, in archive order. On failure every
 // file written so far is deleted and the exception goes on.
 void ExtractZipFile(const std::string& archiveFileName, std::vector<std::string>& fileList,
-                    const std::string& destDir, const TPkwareZipProgressEvent& onProgress = nullptr);
+                    const std::string& destDir,
+                    const TPkwareZipProgressEvent& onProgress = nullptr);
 
 // A drive letter and colon, or a UNC prefix (two backslashes, server, share).
 bool HasDrivePart(const std::string& name);

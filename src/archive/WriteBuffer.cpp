@@ -24,9 +24,13 @@ int32_t TWriteBufferStream::Write(const void* buffer, int32_t count) {
     return count;
 }
 
-int32_t TWriteBufferStream::Read(void*, int32_t) { return 0; }
+int32_t TWriteBufferStream::Read(void*, int32_t) {
+    return 0;
+}
 
-int64_t TWriteBufferStream::Seek(int64_t, SeekOrigin) { return written_; }
+int64_t TWriteBufferStream::Seek(int64_t, SeekOrigin) {
+    return written_;
+}
 
 void TWriteBufferStream::Flush() {
     if (used_ == 0)

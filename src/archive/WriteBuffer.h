@@ -11,7 +11,7 @@
 namespace oru {
 
 class TWriteBufferStream : public TStream {
-public:
+  public:
     // buffer must not be empty; its contents are scratch.
     TWriteBufferStream(TStream& target, std::vector<uint8_t>& buffer);
 
@@ -23,7 +23,7 @@ public:
     // Writes out what is gathered; call before anything else touches the target.
     void Flush();
 
-private:
+  private:
     TStream& target_;
     std::vector<uint8_t>& buffer_;
     size_t used_ = 0;

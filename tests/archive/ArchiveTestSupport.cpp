@@ -29,11 +29,13 @@ void Put64(Bytes& out, uint64_t v) {
     Put32(out, static_cast<uint32_t>(v));
     Put32(out, static_cast<uint32_t>(v >> 32));
 }
-void PutText(Bytes& out, const std::string& s) { out.insert(out.end(), s.begin(), s.end()); }
+void PutText(Bytes& out, const std::string& s) {
+    out.insert(out.end(), s.begin(), s.end());
+}
 
 // The cipher alone, for making encrypted test data.
 class Cipher : public TPkwareCryptoStream {
-public:
+  public:
     using TPkwareCryptoStream::TPkwareCryptoStream;
     int32_t Read(void*, int32_t) override { return 0; }
     int32_t Write(const void*, int32_t) override { return 0; }
@@ -46,8 +48,8 @@ Bytes Encrypt(const Bytes& payload, const std::string& password, uint32_t crc) {
     TMemoryStream none;
     int64_t header = 0;
     Cipher cipher(none, password, crc, header);
-    const uint8_t prefix[12] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB,
-                                static_cast<uint8_t>(crc >> 24)};
+    const uint8_t prefix[12] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66,
+                                0x77, 0x88, 0x99, 0xAA, 0xBB, static_cast<uint8_t>(crc >> 24)};
     Bytes out(12 + payload.size());
     std::copy(prefix, prefix + 12, out.begin());
     std::copy(payload.begin(), payload.end(), out.begin() + 12);
@@ -57,7 +59,9 @@ Bytes Encrypt(const Bytes& payload, const std::string& password, uint32_t crc) {
 
 } // namespace
 
-Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes ToBytes(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
 
 Bytes PatternBytes(size_t size, uint32_t seed) {
     Bytes b(size);
@@ -178,9 +182,8 @@ TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (;;) {
-        path_ = fs::temp_directory_path() /
-                ("oru-archive-" + std::to_string(stamp % 100000000) + "-" +
-                 std::to_string(counter.fetch_add(1)));
+        path_ = fs::temp_directory_path() / ("oru-archive-" + std::to_string(stamp % 100000000) +
+                                             "-" + std::to_string(counter.fetch_add(1)));
         if (fs::create_directory(path_))
             break;
     }
@@ -201,7 +204,9 @@ std::string TempDir::Dir() const {
     return s;
 }
 
-std::string TempDir::File(const std::string& name) const { return Dir() + name; }
+std::string TempDir::File(const std::string& name) const {
+    return Dir() + name;
+}
 
 std::string NativePath(std::string path) {
     if (fs::path::preferred_separator == '/')
@@ -238,7 +243,11 @@ std::vector<std::string> ListTree(const fs::path& root) {
     return names;
 }
 
-std::string FixtureDir() { return ORU_ARCHIVE_FIXTURES; }
-std::string CorporaDir() { return ORU_CORPORA_DIR; }
+std::string FixtureDir() {
+    return ORU_ARCHIVE_FIXTURES;
+}
+std::string CorporaDir() {
+    return ORU_CORPORA_DIR;
+}
 
 } // namespace oru::test

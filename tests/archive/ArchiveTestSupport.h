@@ -19,8 +19,8 @@ Bytes RawDeflate(const Bytes& data);
 uint32_t ReferenceCrc(const Bytes& data); // zlib's crc32, final value
 
 // 2021-03-04 05:06:08 in MS-DOS form (date high, time low).
-constexpr uint32_t DefaultDosTime = (((2021u - 1980u) << 25) | (3u << 21) | (4u << 16)) |
-                                    ((5u << 11) | (6u << 5) | 4u);
+constexpr uint32_t DefaultDosTime =
+    (((2021u - 1980u) << 25) | (3u << 21) | (4u << 16)) | ((5u << 11) | (6u << 5) | 4u);
 
 struct TestMember {
     std::string Name;
@@ -62,7 +62,7 @@ struct TestArchive {
 
 // A unique folder below the system's temporary folder, removed with its contents.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -72,7 +72,7 @@ public:
     std::string Dir() const;
     std::string File(const std::string& name) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -18,7 +18,7 @@ Bytes Concat(Bytes a, const Bytes& b) {
 
 // Takes at most half of what it is offered, as a full disk might.
 class HalfWriteStream : public TMemoryStream {
-public:
+  public:
     int32_t Write(const void* buffer, int32_t count) override {
         return TMemoryStream::Write(buffer, count > 1 ? count / 2 : count);
     }
@@ -83,8 +83,8 @@ TEST(ZlibStream, InputLimitIsNeverExceeded) {
     TZlibDecompressionStream inflater(source);
     Bytes out(30000);
     int64_t consumed = 0;
-    int32_t n = inflater.LimitedRead(out.data(), 30000, consumed,
-                                     static_cast<int64_t>(packed.size()));
+    int32_t n =
+        inflater.LimitedRead(out.data(), 30000, consumed, static_cast<int64_t>(packed.size()));
     EXPECT_EQ(n, 20000);
     EXPECT_EQ(consumed, static_cast<int64_t>(packed.size()));
     EXPECT_EQ(source.GetPosition(), static_cast<int64_t>(packed.size()));

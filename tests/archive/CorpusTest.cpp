@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 // Takes everything and keeps only its length.
 class CountingStream : public TStream {
-public:
+  public:
     int32_t Read(void*, int32_t) override { return 0; }
     int32_t Write(const void*, int32_t count) override {
         Size += count;
@@ -136,13 +136,14 @@ TEST(Corpus, EveryArchiveIsReadOrRefusedCleanly) {
     }
 
     // A few whose verdict follows plainly from the rules.
-    for (const char* good : {"libzip/test.zip", "libzip/testdeflated.zip", "libzip/manyfiles-zip.zip",
-                             "libzip/incons-central-crc.zip", "minizip-ng/storeonly.zip"})
+    for (const char* good :
+         {"libzip/test.zip", "libzip/testdeflated.zip", "libzip/manyfiles-zip.zip",
+          "libzip/incons-central-crc.zip", "minizip-ng/storeonly.zip"})
         EXPECT_TRUE(accepted.count(good)) << good;
-    for (const char* bad : {"libzip/junk-at-start.zip", "libzip/junk-at-end.zip", "libzip/streamed.zip",
-                            "libzip/multidisk.zip", "libzip/incons-central-date.zip",
-                            "libzip/incons-file-count-high.zip", "libzip/testfile-truncated.zip",
-                            "libzip/encrypt-1234.zip"})
+    for (const char* bad : {"libzip/junk-at-start.zip", "libzip/junk-at-end.zip",
+                            "libzip/streamed.zip", "libzip/multidisk.zip",
+                            "libzip/incons-central-date.zip", "libzip/incons-file-count-high.zip",
+                            "libzip/testfile-truncated.zip", "libzip/encrypt-1234.zip"})
         EXPECT_TRUE(invalid.count(bad)) << bad;
     EXPECT_GT(compared, 100);
 }

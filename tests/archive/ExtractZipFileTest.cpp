@@ -16,7 +16,7 @@ using test::TestMember;
 constexpr uint32_t OldDosTime = ((15u << 25) | (7u << 21) | (14u << 16)) | (10u << 11);
 
 class ExtractZipFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string Write(const TestArchive& a) {
         std::string path = dir_.File("pkg.zip");
         test::WriteFile(path, a.Build());
@@ -24,7 +24,9 @@ protected:
     }
     // The destination as the callers pass it: with a trailing "\".
     std::string Dest() const { return out_.Path().string() + "\\"; }
-    std::string Target(const std::string& relative) const { return (out_.Path() / relative).string(); }
+    std::string Target(const std::string& relative) const {
+        return (out_.Path() / relative).string();
+    }
 
     test::TempDir dir_;
     test::TempDir out_;
@@ -34,16 +36,19 @@ TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
     TestArchive a;
     a.Members.push_back({.Name = "docs/", .Data = {}});
     a.Members.push_back({.Name = "docs/a.txt", .Data = test::ToBytes("alpha")});
-    a.Members.push_back({.Name = "Tables\\New.dat", .Data = test::PatternBytes(70000), .Deflate = true});
+    a.Members.push_back(
+        {.Name = "Tables\\New.dat", .Data = test::PatternBytes(70000), .Deflate = true});
     a.Members.push_back({.Name = "deep\\er\\", .Data = {}});
-    a.Members.push_back({.Name = "empty.txt", .Data = {}, .DosTime = OldDosTime, .ExternalAttributes = 0x21});
+    a.Members.push_back(
+        {.Name = "empty.txt", .Data = {}, .DosTime = OldDosTime, .ExternalAttributes = 0x21});
     std::string path = Write(a);
     std::vector<std::string> files;
     std::vector<std::pair<int64_t, int64_t>> progress;
-    ExtractZipFile(path, files, Dest(),
-                   [&](TPkwareZip&, int64_t pos, int64_t total) { progress.emplace_back(pos, total); });
+    ExtractZipFile(path, files, Dest(), [&](TPkwareZip&, int64_t pos, int64_t total) {
+        progress.emplace_back(pos, total);
+    });
     EXPECT_EQ(files, (std::vector<std::string>{Dest() + "docs/a.txt", Dest() + "Tables\\New.dat",
-                                                Dest() + "empty.txt"}));
+                                               Dest() + "empty.txt"}));
     EXPECT_EQ(test::ListTree(out_.Path()),
               (std::vector<std::string>{"Tables", "Tables/New.dat", "deep", "deep/er", "docs",
                                         "docs/a.txt", "empty.txt"}));
@@ -75,8 +80,8 @@ TEST_F(ExtractZipFileTest, FailureDeletesEveryWrittenFileAndKeepsTheFailingTarge
     a.Members.push_back({.Name = "one.txt", .Data = test::ToBytes("1")});
     a.Members.push_back({.Name = "sub/", .Data = {}});
     a.Members.push_back({.Name = "sub/two.txt", .Data = test::PatternBytes(5000), .Deflate = true});
-    a.Members.push_back({.Name = "keep.txt", .Data = Bytes{0xFF, 0xFF, 0xFF}, .Method = 8,
-                         .UncompressedSize = 50});
+    a.Members.push_back(
+        {.Name = "keep.txt", .Data = Bytes{0xFF, 0xFF, 0xFF}, .Method = 8, .UncompressedSize = 50});
     std::string keep = Target("keep.txt");
     test::WriteFile(keep, test::ToBytes("the old file"));
     std::vector<std::string> files;
@@ -84,7 +89,8 @@ TEST_F(ExtractZipFileTest, FailureDeletesEveryWrittenFileAndKeepsTheFailingTarge
         ExtractZipFile(Write(a), files, Dest());
         FAIL() << "no exception";
     } catch (const EZlibError& e) {
-        EXPECT_EQ(e.Message().rfind("Cannot extract 'keep.txt'.\rzlib error.\r\n", 0), 0u) << e.Message();
+        EXPECT_EQ(e.Message().rfind("Cannot extract 'keep.txt'.\rzlib error.\r\n", 0), 0u)
+            << e.Message();
     }
     EXPECT_EQ(files.size(), 2u);
     EXPECT_FALSE(test::Exists(Target("one.txt")));

@@ -17,14 +17,18 @@ using test::Bytes;
 
 const char* const Password = "Secret123";
 
-std::string Fixture(const std::string& name) { return test::FixtureDir() + name; }
+std::string Fixture(const std::string& name) {
+    return test::FixtureDir() + name;
+}
 
 Bytes Payload(std::string name) {
     std::replace(name.begin(), name.end(), '\\', '/');
     return test::ReadFile(test::FixtureDir() + "payload/" + name);
 }
 
-bool IsFolder(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+bool IsFolder(const std::string& name) {
+    return !name.empty() && (name.back() == '/' || name.back() == '\\');
+}
 
 // Every member through a caller's stream; returns how many files were compared.
 int CompareAllMembers(const std::string& archive, const std::string& password) {

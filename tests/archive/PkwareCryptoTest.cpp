@@ -14,7 +14,7 @@ using test::Bytes;
 
 // The cipher alone, for making encrypted test data.
 class Cipher : public TPkwareCryptoStream {
-public:
+  public:
     using TPkwareCryptoStream::TPkwareCryptoStream;
     int32_t Read(void*, int32_t) override { return 0; }
     int32_t Write(const void*, int32_t) override { return 0; }
@@ -26,7 +26,8 @@ Bytes EncryptMember(const Bytes& payload, const std::string& password, uint32_t 
     TMemoryStream none;
     int64_t header = -1;
     Cipher cipher(none, password, check, header);
-    const uint8_t prefix[12] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0x5A, static_cast<uint8_t>(check >> 24)};
+    const uint8_t prefix[12] = {9, 8, 7, 6, 5,    4,
+                                3, 2, 1, 0, 0x5A, static_cast<uint8_t>(check >> 24)};
     Bytes out(12 + payload.size());
     std::copy(prefix, prefix + 12, out.begin());
     std::copy(payload.begin(), payload.end(), out.begin() + 12);

@@ -17,10 +17,11 @@ using test::TestArchive;
 using test::TestMember;
 
 // 1995-07-14 10:20:30, a time that no freshly written file carries.
-constexpr uint32_t OldDosTime = ((15u << 25) | (7u << 21) | (14u << 16)) | ((10u << 11) | (20u << 5) | 15u);
+constexpr uint32_t OldDosTime =
+    ((15u << 25) | (7u << 21) | (14u << 16)) | ((10u << 11) | (20u << 5) | 15u);
 
 class PkwareZipExtract : public ::testing::Test {
-protected:
+  protected:
     // Every archive gets a name of its own: assigning the same name again would keep
     // the previous directory.
     TPkwareZipItem& OpenMember(TestArchive a, int index = 0) {
@@ -50,9 +51,11 @@ protected:
 
 TEST_F(PkwareZipExtract, WritesTheFileStampsItsTimeAndAppliesItsAttributes) {
     Bytes data = test::PatternBytes(100000);
-    TPkwareZipItem& item =
-        OpenOne({.Name = "data.bin", .Data = data, .Deflate = true, .DosTime = OldDosTime,
-                 .ExternalAttributes = 0x21});
+    TPkwareZipItem& item = OpenOne({.Name = "data.bin",
+                                    .Data = data,
+                                    .Deflate = true,
+                                    .DosTime = OldDosTime,
+                                    .ExternalAttributes = 0x21});
     TPkwareZipExtractInfo info = Into(out_.Dir());
     EXPECT_EQ(item.Extract(&info), nullptr);
     std::string target = out_.File("data.bin");
@@ -65,7 +68,9 @@ TEST_F(PkwareZipExtract, WritesTheFileStampsItsTimeAndAppliesItsAttributes) {
 }
 
 TEST_F(PkwareZipExtract, KeepOptionsLeaveTimeAndAttributesAlone) {
-    TPkwareZipItem& item = OpenOne({.Name = "k.txt", .Data = test::ToBytes("keep"), .DosTime = OldDosTime,
+    TPkwareZipItem& item = OpenOne({.Name = "k.txt",
+                                    .Data = test::ToBytes("keep"),
+                                    .DosTime = OldDosTime,
                                     .ExternalAttributes = 0x21});
     TPkwareZipExtractInfo info = Into(out_.Dir());
     info.Options = eoKeepFileTime | eoKeepAttributes;
@@ -82,7 +87,8 @@ TEST_F(PkwareZipExtract, InvalidDosTimeStampsTheZeroDate) {
     GTEST_SKIP() << "file times before 1970 cannot be set here";
 #endif
     // Month 0 is no date.
-    TPkwareZipItem& item = OpenOne({.Name = "z.txt", .Data = test::ToBytes("z"), .DosTime = (20u << 25) | (1u << 16)});
+    TPkwareZipItem& item =
+        OpenOne({.Name = "z.txt", .Data = test::ToBytes("z"), .DosTime = (20u << 25) | (1u << 16)});
     TPkwareZipExtractInfo info = Into(out_.Dir());
     item.Extract(&info);
     // File systems that cannot go back to 1899 keep their earliest time (1901 for
@@ -116,14 +122,17 @@ TEST_F(PkwareZipExtract, ReplacesAnExistingTargetOnlyWithACheckedFile) {
 }
 
 TEST_F(PkwareZipExtract, ZlibErrorsNameTheMemberAndLeaveNothingBehind) {
-    TPkwareZipItem& item = OpenOne({.Name = "broken.bin", .Data = Bytes{0xFF, 0xFF, 0xFF, 0xFF}, .Method = 8,
+    TPkwareZipItem& item = OpenOne({.Name = "broken.bin",
+                                    .Data = Bytes{0xFF, 0xFF, 0xFF, 0xFF},
+                                    .Method = 8,
                                     .UncompressedSize = 100});
     TPkwareZipExtractInfo info = Into(out_.Dir());
     try {
         item.Extract(&info);
         FAIL() << "no exception";
     } catch (const EZlibError& e) {
-        EXPECT_EQ(e.Message(), "Cannot extract 'broken.bin'.\rzlib error.\r\ninvalid block type (-3)");
+        EXPECT_EQ(e.Message(),
+                  "Cannot extract 'broken.bin'.\rzlib error.\r\ninvalid block type (-3)");
         EXPECT_EQ(e.ErrorCode, -3);
     }
     EXPECT_TRUE(Output().empty());
@@ -131,14 +140,16 @@ TEST_F(PkwareZipExtract, ZlibErrorsNameTheMemberAndLeaveNothingBehind) {
 
 TEST_F(PkwareZipExtract, MemberInflatingBeyondItsDeclaredSizeIsStopped) {
     Bytes zeros(20000000, 0);
-    TPkwareZipItem& item = OpenOne({.Name = "bomb.bin", .Data = zeros, .Deflate = true,
-                                    .Crc = 0, .UncompressedSize = 4096});
+    TPkwareZipItem& item = OpenOne(
+        {.Name = "bomb.bin", .Data = zeros, .Deflate = true, .Crc = 0, .UncompressedSize = 4096});
     TPkwareZipExtractInfo info = Into(out_.Dir());
     try {
         item.Extract(&info);
         FAIL() << "no exception";
     } catch (const EPkwareZipError& e) {
-        EXPECT_STREQ(e.what(), "Cannot extract 'bomb.bin'.\rThe data exceed their declared size of 4096 bytes");
+        EXPECT_STREQ(
+            e.what(),
+            "Cannot extract 'bomb.bin'.\rThe data exceed their declared size of 4096 bytes");
     }
     EXPECT_TRUE(Output().empty());
 
@@ -191,7 +202,9 @@ TEST_F(PkwareZipExtract, NameWithADriveIsWrittenToThatPath) {
     std::filesystem::path saved = std::filesystem::current_path();
     std::filesystem::current_path(dir_.Path());
 #ifdef _WIN32
-    std::string name = "C:\\oru-drive-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt";
+    std::string name = "C:\\oru-drive-" +
+                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) +
+                       ".txt";
     std::string written = name;
 #else
     std::filesystem::create_directory(dir_.Path() / "C:");
@@ -222,8 +235,9 @@ TEST_F(PkwareZipExtract, NamesClimbingOutOfDestDirAreRefused) {
             zip_.Items()[i].Extract(&info);
             FAIL() << "no exception";
         } catch (const EPkwareZipError& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot extract '" + zip_.Items()[i].Name() +
-                                                 "': its name leads outside the destination folder");
+            EXPECT_EQ(std::string(e.what()),
+                      "Cannot extract '" + zip_.Items()[i].Name() +
+                          "': its name leads outside the destination folder");
         }
     }
     EXPECT_EQ(Output(), std::vector<std::string>{"inner"});
@@ -232,7 +246,8 @@ TEST_F(PkwareZipExtract, NamesClimbingOutOfDestDirAreRefused) {
 TEST_F(PkwareZipExtract, EmptyMemberLeavesAnEmptyTargetWithoutTimeOrAttributes) {
     std::string target = out_.File("e.txt");
     test::WriteFile(target, test::ToBytes("previous"));
-    TPkwareZipItem& item = OpenOne({.Name = "e.txt", .Data = {}, .DosTime = OldDosTime, .ExternalAttributes = 0x21});
+    TPkwareZipItem& item =
+        OpenOne({.Name = "e.txt", .Data = {}, .DosTime = OldDosTime, .ExternalAttributes = 0x21});
     TPkwareZipExtractInfo info = Into(out_.Dir());
     item.Extract(&info);
     EXPECT_TRUE(test::ReadFile(target).empty());

@@ -12,7 +12,7 @@ using test::Bytes;
 
 // Counts the writes that reach it.
 class CountingTarget : public TMemoryStream {
-public:
+  public:
     int32_t Write(const void* buffer, int32_t count) override {
         ++Writes;
         return TMemoryStream::Write(buffer, count);
@@ -30,7 +30,8 @@ TEST(WriteBuffer, GathersChunksIntoFewWritesInOrder) {
     for (size_t step : {1u, 100u, 4095u, 4096u, 5000u, 3u, 20000u}) {
         for (int i = 0; i < 3 && pos < data.size(); ++i) {
             size_t n = std::min(step, data.size() - pos);
-            ASSERT_EQ(stream.Write(data.data() + pos, static_cast<int32_t>(n)), static_cast<int32_t>(n));
+            ASSERT_EQ(stream.Write(data.data() + pos, static_cast<int32_t>(n)),
+                      static_cast<int32_t>(n));
             pos += n;
         }
     }
@@ -44,7 +45,7 @@ TEST(WriteBuffer, GathersChunksIntoFewWritesInOrder) {
 
 TEST(WriteBuffer, ShortTargetWriteIsAnError) {
     class Full : public TStream {
-    public:
+      public:
         int32_t Read(void*, int32_t) override { return 0; }
         int32_t Write(const void*, int32_t count) override { return count / 2; }
         int64_t Seek(int64_t, SeekOrigin) override { return 0; }

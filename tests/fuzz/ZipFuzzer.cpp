@@ -13,7 +13,7 @@
 namespace {
 
 class DiscardStream : public oru::TStream {
-public:
+  public:
     int32_t Read(void*, int32_t) override { return 0; }
     int32_t Write(const void*, int32_t count) override { return count; }
     int64_t Seek(int64_t, oru::SeekOrigin) override { return 0; }
@@ -47,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     oru::TPkwareZip zip;
     zip.SetFileName("fuzz.zip");
     try {
-        zip.OpenStream(std::make_shared<oru::TMemoryStream>(std::vector<uint8_t>(data, data + size)));
+        zip.OpenStream(
+            std::make_shared<oru::TMemoryStream>(std::vector<uint8_t>(data, data + size)));
     } catch (const oru::Exception&) {
         return 0;
     }

@@ -61,7 +61,7 @@ std::string DirectiveText(const std::string& extra) {
 
 // Takes the data and keeps nothing: the reader checks the CRC as it goes.
 class NullStream : public TStream {
-public:
+  public:
     int32_t Read(void*, int32_t) override { return 0; }
     int32_t Write(const void*, int32_t count) override { return count; }
     int64_t Seek(int64_t, SeekOrigin) override { return 0; }
@@ -86,7 +86,8 @@ int RunList(const std::vector<std::string>& args) {
                             MethodName(item.Method()).c_str(), item.CompressedSize(),
                             item.UncompressedSize(), item.Crc32(), item.Encrypted() ? "yes" : "no")
                   << Printable(item.Name()) << "\n";
-        std::cout << "    extra \"" << Printable(item.Extra()) << "\": " << DirectiveText(item.Extra())
+        std::cout << "    extra \"" << Printable(item.Extra())
+                  << "\": " << DirectiveText(item.Extra())
                   << (item.HasZip64() ? " [ZIP64 sizes]" : "") << "\n";
         if (!item.Comment().empty())
             std::cout << "    comment: " << Printable(item.Comment()) << "\n";

@@ -30,7 +30,8 @@ std::vector<Command> Commands() {
 }
 
 bool ParsedArgs::Has(const std::string& name) const {
-    return std::any_of(Options.begin(), Options.end(), [&](const auto& o) { return o.first == name; });
+    return std::any_of(Options.begin(), Options.end(),
+                       [&](const auto& o) { return o.first == name; });
 }
 
 std::string ParsedArgs::Value(const std::string& name, const std::string& fallback) const {

@@ -21,7 +21,7 @@ struct Command {
 };
 
 class CommandRegistration {
-public:
+  public:
     CommandRegistration(std::initializer_list<Command> commands);
 };
 
@@ -30,7 +30,7 @@ std::vector<Command> Commands();
 
 // Wrong arguments: reported with the command's synopsis, exit status 2.
 class UsageError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
