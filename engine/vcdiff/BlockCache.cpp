@@ -15,6 +15,15 @@ void BlockCache::Read(uint64_t offset, uint8_t* dst, size_t n) {
     while (n > 0) {
         uint64_t index = offset / blockSize_;
         size_t within = static_cast<size_t>(offset % blockSize_);
+        if (within == 0 && n >= blockSize_ && !Cached(index)) {
+            // Whole blocks nobody has asked for yet: straight into place, no copy.
+            size_t direct = n - n % blockSize_;
+            ReadAt(offset, dst, direct);
+            dst += direct;
+            offset += direct;
+            n -= direct;
+            continue;
+        }
         Block& b = Fetch(index);
         size_t take = std::min(n, blockSize_ - within);
         if (within + take > b.valid)
@@ -51,19 +60,38 @@ BlockCache::Block& BlockCache::Fetch(uint64_t index) {
     b.index = index;
     b.lastUse = clock_;
     b.valid = 0;
+    b.valid = ReadSome(index * blockSize_, b.data.data(), blockSize_);
+    last_ = victim;
+    return b;
+}
+
+bool BlockCache::Cached(uint64_t index) const {
+    for (const Block& b : blocks_)
+        if (b.index == index && b.valid > 0)
+            return true;
+    return false;
+}
+
+void BlockCache::ReadAt(uint64_t offset, uint8_t* dst, size_t n) {
+    if (ReadSome(offset, dst, n) != n)
+        throw VcdiffError("The source file is shorter than the delta expects");
+}
+
+size_t BlockCache::ReadSome(uint64_t offset, uint8_t* dst, size_t n) {
     // The stream may be the target being written (VCD_TARGET windows): put its
     // position back after reading.
     int64_t keep = stream_.GetPosition();
-    stream_.Seek(base_ + static_cast<int64_t>(index * blockSize_), oru::SeekOrigin::Begin);
-    while (b.valid < blockSize_) {
-        int32_t got = stream_.Read(b.data.data() + b.valid, static_cast<int32_t>(blockSize_ - b.valid));
+    stream_.Seek(base_ + static_cast<int64_t>(offset), oru::SeekOrigin::Begin);
+    size_t done = 0;
+    while (done < n) {
+        int32_t want = static_cast<int32_t>(std::min<size_t>(n - done, 1 << 30));
+        int32_t got = stream_.Read(dst + done, want);
         if (got <= 0)
             break;
-        b.valid += static_cast<size_t>(got);
+        done += static_cast<size_t>(got);
     }
     stream_.Seek(keep, oru::SeekOrigin::Begin);
-    last_ = victim;
-    return b;
+    return done;
 }
 
 } // namespace oru::vcdiff

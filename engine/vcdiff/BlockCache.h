@@ -25,6 +25,9 @@ private:
         std::vector<uint8_t> data;
     };
     Block& Fetch(uint64_t index);
+    bool Cached(uint64_t index) const;
+    void ReadAt(uint64_t offset, uint8_t* dst, size_t n);
+    size_t ReadSome(uint64_t offset, uint8_t* dst, size_t n);
 
     oru::TStream& stream_;
     int64_t base_;

@@ -1,13 +1,12 @@
 // Applies a VCDIFF delta. Every number read from the delta is checked before it
 // is used as a length, an offset or an allocation size.
 #include "AddressCache.h"
+#include "Adler32.h"
 #include "BlockCache.h"
 #include "CodeTable.h"
 #include "Format.h"
 #include "VarInt.h"
 #include "Vcdiff.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -339,16 +338,6 @@ private:
         return a;
     }
 
-    static uint32_t Adler32(const uint8_t* p, size_t n) {
-        uLong a = adler32(0L, Z_NULL, 0);
-        while (n > 0) {
-            uInt take = static_cast<uInt>(std::min<size_t>(n, 1u << 30));
-            a = adler32(a, p, take);
-            p += take;
-            n -= take;
-        }
-        return static_cast<uint32_t>(a);
-    }
 
     void Emit() {
         const uint8_t* p = window_.data();

@@ -1,12 +1,11 @@
 // Writes a VCDIFF delta window by window: reads one target window, makes the
 // matching stretch of the source resident, parses, and writes the sections.
+#include "Adler32.h"
 #include "Format.h"
 #include "MatchIndex.h"
 #include "Parser.h"
 #include "Vcdiff.h"
 #include "WindowWriter.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -21,7 +20,7 @@ namespace {
 constexpr int64_t kMaxTargetWindow = int64_t(1) << 30;
 constexpr int64_t kMinWindow = 16;
 // Source positions the index may hold; a larger segment is indexed sparsely.
-constexpr size_t kMaxIndexEntries = size_t(8) << 20;
+constexpr size_t kMaxIndexEntries = size_t(4) << 20;
 
 // Measured on executables: searching the source beyond the newest occurrence of a
 // string, or weighing matches longer than a few dozen bytes, makes deltas larger
@@ -54,36 +53,31 @@ size_t ReadUpTo(oru::TStream& s, uint8_t* buf, size_t count) {
     return got;
 }
 
-uint32_t Adler32(const uint8_t* p, size_t n) {
-    uLong a = adler32(0L, Z_NULL, 0);
-    while (n > 0) {
-        uInt take = static_cast<uInt>(std::min<size_t>(n, 1u << 30));
-        a = adler32(a, p, take);
-        p += take;
-        n -= take;
-    }
-    return static_cast<uint32_t>(a);
-}
 
 // The stretch of source the current window is matched against, held in memory.
 class SourceWindow {
 public:
     SourceWindow(oru::TStream& s, int64_t base, int hashLen) : s_(s), base_(base), hashLen_(hashLen) {}
 
+    // The segment keeps its length once placed (the source is larger than it);
+    // what overlaps the previous placement is moved, not read again.
     void Place(int64_t start, int64_t len) {
         if (placed_ && start == start_ && len == static_cast<int64_t>(len_))
             return;
-        std::vector<uint8_t> next(static_cast<size_t>(len) + kReadPadding, 0);
-        // Keep what overlaps the previous placement instead of reading it again.
-        int64_t fromOld0 = std::max(start, start_), fromOld1 = std::min(start + len, start_ + static_cast<int64_t>(len_));
-        if (placed_ && fromOld0 < fromOld1)
-            std::memcpy(next.data() + (fromOld0 - start), data_.data() + (fromOld0 - start_),
-                        static_cast<size_t>(fromOld1 - fromOld0));
-        else
-            fromOld0 = fromOld1 = start + len;
-        Fill(next.data(), start, fromOld0 - start);
-        Fill(next.data() + (fromOld1 - start), fromOld1, start + len - fromOld1);
-        data_ = std::move(next);
+        int64_t keep0 = start + len, keep1 = start + len;
+        if (placed_ && len == static_cast<int64_t>(len_)) {
+            keep0 = std::max(start, start_);
+            keep1 = std::min(start + len, start_ + len);
+            if (keep0 < keep1)
+                std::memmove(data_.data() + (keep0 - start), data_.data() + (keep0 - start_),
+                             static_cast<size_t>(keep1 - keep0));
+            else
+                keep0 = keep1 = start + len;
+        } else {
+            data_.assign(static_cast<size_t>(len) + kReadPadding, 0);
+        }
+        Fill(data_.data(), start, keep0 - start);
+        Fill(data_.data() + (keep1 - start), keep1, start + len - keep1);
         start_ = start;
         len_ = static_cast<size_t>(len);
         placed_ = true;

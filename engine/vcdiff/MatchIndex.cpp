@@ -36,9 +36,13 @@ void SourceIndex::Build(const uint8_t* src, size_t len, int hashLen, size_t maxE
 
 void TargetChain::Reset(size_t len, int hashLen) {
     hashLen_ = hashLen;
-    bits_ = BitsFor(len, 10, 22);
+    size_t slots = 1;
+    while (slots < std::min(len, kHistory))
+        slots <<= 1;
+    mask_ = slots - 1;
+    bits_ = BitsFor(slots, 10, 20);
     head_.assign(size_t(1) << bits_, -1);
-    prev_.assign(std::max<size_t>(len, 1), -1);
+    prev_.assign(slots, -1);
 }
 
 } // namespace oru::vcdiff

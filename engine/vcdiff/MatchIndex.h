@@ -70,23 +70,36 @@ private:
     int bits_ = 10;
 };
 
-// Hash chains over every position of the target window, filled as parsing advances.
+// Hash chains over the positions of the target window, filled as parsing advances.
+// Only the latest kHistory positions are chained, which bounds the memory.
 class TargetChain {
 public:
+    static constexpr size_t kHistory = size_t(1) << 20;
+
     void Reset(size_t len, int hashLen);
     int HashLen() const { return hashLen_; }
     uint32_t Hash(const uint8_t* p) const { return HashBytes(p, hashLen_, bits_); }
     void Insert(const uint8_t* window, size_t pos) {
         uint32_t h = Hash(window + pos);
-        prev_[pos] = head_[h];
+        prev_[pos & mask_] = head_[h];
         head_[h] = static_cast<int32_t>(pos);
     }
-    int32_t First(uint32_t hash) const { return head_[hash]; }
+    // Chain walk from position `at`: First(hash), then Next until negative.
+    int32_t First(uint32_t hash, size_t at) const { return Live(head_[hash], at, at); }
+    int32_t Next(int32_t pos, size_t at) const {
+        return Live(prev_[static_cast<size_t>(pos) & mask_], static_cast<size_t>(pos), at);
+    }
     void Prefetch(uint32_t hash) const { __builtin_prefetch(&head_[hash]); }
-    int32_t Next(int32_t pos) const { return prev_[static_cast<size_t>(pos)]; }
 
 private:
+    // A slot reused for a newer position is recognised by pointing forwards or too far back.
+    static int32_t Live(int32_t next, size_t below, size_t at) {
+        if (next < 0 || static_cast<size_t>(next) >= below || at - static_cast<size_t>(next) > kHistory)
+            return -1;
+        return next;
+    }
     std::vector<int32_t> head_, prev_;
+    size_t mask_ = 0;
     int hashLen_ = 4;
     int bits_ = 10;
 };

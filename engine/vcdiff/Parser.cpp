@@ -136,7 +136,7 @@ void Parser::Candidates(size_t i, size_t start, size_t end, LongOp& longOp) {
     if (i + static_cast<size_t>(chain_.HashLen()) <= n_) {
         int depth = p_.targetDepth;
         size_t best = kMinMatch - 1;
-        for (int32_t j = chain_.First(chain_.Hash(t)); j >= 0 && depth-- > 0; j = chain_.Next(j)) {
+        for (int32_t j = chain_.First(chain_.Hash(t), i); j >= 0 && depth-- > 0; j = chain_.Next(j, i)) {
             // Nearer candidates have cheaper addresses: a farther one must be longer.
             const uint8_t* o = tgt_ + j;
             if (o[best] != t[best] || std::memcmp(o, t, 4) != 0)

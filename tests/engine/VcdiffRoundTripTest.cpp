@@ -146,6 +146,20 @@ TEST(VcdiffRoundTrip, SourceWindowFollowsTheTargetThroughALargeSource) {
     EXPECT_LE(delta.size(), extra.size() + 8000) << "the moving source window lost its place";
 }
 
+TEST(VcdiffRoundTrip, LongCopiesThroughASmallSourceCache) {
+    // COPYs longer than the cache's blocks, starting inside a block, from two far
+    // apart places in turn: direct reads, partial blocks and evictions.
+    Bytes source = RandomBytes(3 << 20, 25);
+    Bytes target(source.begin() + 100, source.begin() + (1 << 20));
+    target.insert(target.end(), source.begin() + (2 << 20) + 7, source.end());
+    target.insert(target.end(), source.begin() + 5000, source.begin() + 600000);
+    Bytes delta = EncodeBytes(source, target);
+    EXPECT_LT(delta.size(), 200u);
+    DecodeOptions o;
+    o.sourceCache = 300 << 10;
+    EXPECT_TRUE(DecodeBytes(source, delta, o) == target);
+}
+
 TEST(VcdiffRoundTrip, WindowsSplitTheTargetAsConfigured) {
     Bytes source = WordBytes(9000, 31), target = Edited(source, 100, 32);
     target.resize(5500);
