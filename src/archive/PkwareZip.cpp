@@ -466,6 +466,10 @@ void TPkwareZip::ReadRecords() {
             throw InvalidArchive{};
         r.Skip(item->compressedSize_);
         members_.push_back(std::move(item));
+        // The end record counts members in 16 bits, so no more can be valid; stopping
+        // here keeps a file of empty headers from costing memory by the gigabyte.
+        if (members_.size() > 0xFFFF)
+            throw InvalidArchive{};
     }
 
     // Central directory: one record per member, in the same order.
