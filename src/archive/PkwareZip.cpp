@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace oru {
 
@@ -280,7 +281,6 @@ std::unique_ptr<TStream> TPkwareZipItem::Extract(TStream* stream,
 
 std::unique_ptr<TStream> TPkwareZipItem::ExtractToFile(const TPkwareZipExtractInfo& info) {
     const std::string target = TargetFileName(info);
-    std::shared_ptr<TStream> archive = zip_.Stream();
     // A new target is written in place: there is nothing to lose, and a failure
     // deletes it again. An existing one is replaced only once its successor is
     // complete and its CRC proven.
