@@ -27,8 +27,6 @@ class TPkwareCryptoStream : public TStream {
     // empty password.
     void Crypt(void* buffer, int32_t count, bool encrypting);
 
-    const std::array<uint32_t, 3>& Keys() const { return keys_; }
-
   protected:
     TStream& Source() { return stream_; }
     const std::string& Password() const { return password_; }

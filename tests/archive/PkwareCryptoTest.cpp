@@ -35,20 +35,6 @@ Bytes EncryptMember(const Bytes& payload, const std::string& password, uint32_t 
     return out;
 }
 
-TEST(PkwareCrypto, KeysStartAtTheInitialValuesAndFollowThePassword) {
-    TMemoryStream none;
-    int64_t header = -1;
-    Cipher empty(none, "", 0, header);
-    EXPECT_EQ(header, 0);
-    EXPECT_EQ(empty.Keys()[0], 0x12345678u);
-    EXPECT_EQ(empty.Keys()[1], 0x23456789u);
-    EXPECT_EQ(empty.Keys()[2], 0x34567890u);
-    Cipher a(none, "a", 0, header);
-    Cipher b(none, "b", 0, header);
-    EXPECT_NE(a.Keys(), empty.Keys());
-    EXPECT_NE(a.Keys(), b.Keys());
-}
-
 TEST(PkwareCrypto, EmptyPasswordPassesBytesThroughWithoutAHeader) {
     Bytes data = test::PatternBytes(100, 5);
     TMemoryStream source(data);
