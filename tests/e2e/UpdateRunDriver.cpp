@@ -155,6 +155,8 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
     return TRUE;
 }
 
+} // namespace
+
 // The memo: the window's multi-line edit. Its text comes by WM_GETTEXT, which the
 // program answers from its message loop.
 std::vector<std::string> ReadHistory(HWND window) {
@@ -202,7 +204,12 @@ HWND EnabledButton(HWND window, const std::string& caption) {
     return nullptr;
 }
 
-} // namespace
+HWND FindUpdateWindow(DWORD pid) {
+    for (HWND w : ProcessWindows(pid))
+        if (ClassName(w) != "#32770")
+            return w;
+    return nullptr;
+}
 
 TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
     TRunOutcome outcome;
@@ -234,9 +241,7 @@ TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
                 PostMessageA(box, WM_CLOSE, 0, 0);
         }
         if (!window) {
-            for (HWND w : ProcessWindows(process.Id()))
-                if (ClassName(w) != "#32770")
-                    window = w;
+            window = FindUpdateWindow(process.Id());
             if (window) {
                 char title[256] = {};
                 GetWindowTextA(window, title, sizeof title);

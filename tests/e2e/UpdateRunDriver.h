@@ -86,4 +86,14 @@ struct TRunOutcome {
 
 TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options = {});
 
+// ---- Pieces of the driver, also used by the demo ----
+
+// The update window of the process (its first visible window that is no dialog).
+HWND FindUpdateWindow(DWORD pid);
+// The lines of the window's History memo (asked by message: the program must be in
+// its message loop to answer).
+std::vector<std::string> ReadHistory(HWND window);
+// The button with that caption (mnemonic markers and case ignored) when it is enabled.
+HWND EnabledButton(HWND window, const std::string& caption);
+
 } // namespace oru::test
