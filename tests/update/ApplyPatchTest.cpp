@@ -8,7 +8,6 @@
 using namespace oru;
 using namespace oru::test;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -70,31 +69,6 @@ TEST_F(ApplyPatchTest, TheLocalEngineRunsWithTheBuiltCommandLine) {
         EXPECT_TRUE(c->Visible());
     // Released at the end of the step: the library is unloaded again.
     EXPECT_EQ(GetModuleHandleA((ProgramFolder() + "patchw32.dll").c_str()), nullptr);
-}
-
-TEST_F(ApplyPatchTest, WithoutALocalEngineTheSystemFoldersLibraryIsUsed) {
-    const std::string systemEngine = Folder(SystemDirectory) + "patchw32.dll";
-    ASSERT_FALSE(FileThere(systemEngine)) << "left over from an earlier run";
-
-    // Missing: the system's text, then the run fails quietly.
-    TfrmUpdate& f = PatchForm(false);
-    f.UpdateFromPatch();
-    EXPECT_EQ(HistoryFrom(banner),
-              With(Preamble("Patch DLL: " + systemEngine), {" ", "ORU Parcelon update failed"}));
-    ASSERT_EQ(ErrorTexts().size(), 1u);
-    EXPECT_THAT(ErrorTexts()[0], HasSubstr(systemEngine));
-    EXPECT_THAT(ErrorTexts()[0], HasSubstr("(126)"));
-
-    // Present: it runs.
-    ASSERT_TRUE(CopyFileA((ProgramFolder() + "patchw32.dll").c_str(), systemEngine.c_str(), TRUE));
-    TEngineScript script(scratch, "send 22 none\nreturn 0\n");
-    TfrmUpdate& g = PatchForm(false);
-    g.UpdateFromPatch();
-    DeleteFileA(systemEngine.c_str());
-    EXPECT_EQ(HistoryFrom(banner),
-              With(Preamble("Patch DLL: " + systemEngine),
-                   {"Initializing update program.", " ", " ",
-                    "ORU Parcelon is updated to version 01.23.00.00."}));
 }
 
 TEST_F(ApplyPatchTest, EngineOutcomesEndThePatchRun) {

@@ -185,7 +185,7 @@ TEST_F(ExtractArchiveTest, EwsMembersAreSkippedWhereTheDataSetIsNotInstalled) {
                                        "Extracted - " + install + "next.dat"));
 }
 
-TEST_F(ExtractArchiveTest, EwsMembersFollowTheRegistryAndTheConfigurationFile) {
+TEST_F(ExtractArchiveTest, AnEwsFolderStoredWithoutItsDelimiterStillHoldsTheFile) {
     TPathsKey paths;
     const std::string ews = scratch.File("Ews");
     CreateDirectoryA(ews.c_str(), nullptr);
@@ -194,19 +194,6 @@ TEST_F(ExtractArchiveTest, EwsMembersFollowTheRegistryAndTheConfigurationFile) {
     Form().ExtractArchive();
     EXPECT_EQ(ReadText(ews + "\\ews.dat"), "direct");
     EXPECT_THAT(History(), ElementsAre("Extracted - " + ews + "\\ews.dat"));
-
-    // A configuration folder redirects the lookup to its z4config.dat.
-    const std::string config = scratch.File("Cfg\\");
-    const std::string redirected = scratch.File("Data\\Ews Files\\");
-    CreateDirectoryA(config.c_str(), nullptr);
-    CreateDirectoryA(scratch.File("Data").c_str(), nullptr);
-    CreateDirectoryA(redirected.c_str(), nullptr);
-    WriteText(config + "z4config.dat", "ZIP4 c:\\zip4\r\nEWS  " + redirected + "\r\n");
-    paths.Set("AMS_CONFIG", config);
-    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "redirected"}});
-    Form().ExtractArchive();
-    EXPECT_EQ(ReadText(redirected + "ews.dat"), "redirected");
-    EXPECT_THAT(History(), ElementsAre("Extracted - " + UpperCase(redirected) + "ews.dat"));
 }
 
 TEST_F(ExtractArchiveTest, AFailingEwsMemberIsReportedAndSkipped) {
@@ -220,15 +207,6 @@ TEST_F(ExtractArchiveTest, AFailingEwsMemberIsReportedAndSkipped) {
     EXPECT_THAT(History(), ElementsAre("File not copied - " + ews + "ews.dat",
                                        "Extracted - " + install + "next.dat"));
     EXPECT_FALSE(FileThere(ews + "ews.dat"));
-}
-
-TEST_F(ExtractArchiveTest, AReadOnlyTargetIsReplaced) {
-    WriteText(install + "parcelon.exe", "old");
-    SetFileAttributesA((install + "parcelon.exe").c_str(), FILE_ATTRIBUTE_READONLY);
-    WriteArchive(archive, {{"<INSTALLDIR>;1", "parcelon.exe", "new"}});
-    Form().ExtractArchive();
-    EXPECT_EQ(ReadText(install + "parcelon.exe"), "new");
-    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "parcelon.exe"));
 }
 
 TEST_F(ExtractArchiveTest, AFailingMemberLeavesTheOldFileInPlace) {
@@ -261,17 +239,6 @@ TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
     CloseHandle(inUse);
     EXPECT_THAT(History(), ElementsAre("Error deleting - " + target));
     EXPECT_EQ(ReadText(target), "old");
-}
-
-TEST_F(ExtractArchiveTest, TheArchiveOnlyRunReportsTheFailingTarget) {
-    WriteArchive(archive, {{"<INSTALLDIR>;1", "parcelon.exe", "new", true}});
-    Form();
-    form->Show();
-    const size_t banner = History().size();
-    form->UpdateFromArchive();
-    EXPECT_THAT(HistoryFrom(banner), ElementsAre("Error updating - Extracting - " + install + "parcelon.exe",
-                                                 "ORU Parcelon update failed"));
-    EXPECT_THAT(ErrorTexts(), ElementsAre("CRC check failed for 'parcelon.exe'"));
 }
 
 } // namespace
