@@ -11,3 +11,7 @@ bench/archive/run.sh "$BUILD"
 # engine
 echo "== patch engine: diff and apply on a 200 MB file"
 bench/engine/run.sh "$BUILD"
+
+# delta codec
+echo "== VCDIFF codec: delta size and apply speed against xdelta3 and bsdiff"
+python3 bench/engine/vcdiff_bench.py "$BUILD"

@@ -15,7 +15,7 @@ void BlockCache::Read(uint64_t offset, uint8_t* dst, size_t n) {
     while (n > 0) {
         uint64_t index = offset / blockSize_;
         size_t within = static_cast<size_t>(offset % blockSize_);
-        if (within == 0 && n >= blockSize_ && !Cached(index)) {
+        if (within == 0 && n >= blockSize_ && slotOf_.find(index) == slotOf_.end()) {
             // Whole blocks nobody has asked for yet: straight into place, no copy.
             size_t direct = n - n % blockSize_;
             ReadAt(offset, dst, direct);
@@ -28,48 +28,63 @@ void BlockCache::Read(uint64_t offset, uint8_t* dst, size_t n) {
         size_t take = std::min(n, blockSize_ - within);
         if (within + take > b.valid)
             throw VcdiffError("The source file is shorter than the delta expects");
-        std::memcpy(dst, b.data.data() + within, take);
+        std::memcpy(dst, b.data.get() + within, take);
         dst += take;
         offset += take;
         n -= take;
     }
 }
 
+void BlockCache::Retain(uint64_t begin, uint64_t end) {
+    uint64_t first = begin / blockSize_;
+    uint64_t last = (end + blockSize_ - 1) / blockSize_;
+    for (auto it = slotOf_.begin(); it != slotOf_.end();) {
+        if (it->first < first || it->first >= last) {
+            free_.push_back(it->second);
+            blocks_[it->second].valid = 0;
+            it = slotOf_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    last_ = SIZE_MAX;
+}
+
 BlockCache::Block& BlockCache::Fetch(uint64_t index) {
     ++clock_;
-    if (last_ < blocks_.size() && blocks_[last_].index == index) {
+    if (last_ != SIZE_MAX && blocks_[last_].index == index && blocks_[last_].valid > 0) {
         blocks_[last_].lastUse = clock_;
         return blocks_[last_];
     }
-    size_t victim = 0;
-    for (size_t i = 0; i < blocks_.size(); ++i) {
-        if (blocks_[i].index == index) {
-            last_ = i;
-            blocks_[i].lastUse = clock_;
-            return blocks_[i];
-        }
-        if (blocks_[i].lastUse < blocks_[victim].lastUse)
-            victim = i;
+    auto found = slotOf_.find(index);
+    if (found != slotOf_.end()) {
+        last_ = found->second;
+        blocks_[last_].lastUse = clock_;
+        return blocks_[last_];
     }
-    if (blocks_.size() < maxBlocks_) {
-        victim = blocks_.size();
+    size_t slot;
+    if (!free_.empty()) {
+        slot = free_.back();
+        free_.pop_back();
+    } else if (blocks_.size() < maxBlocks_) {
+        slot = blocks_.size();
         blocks_.emplace_back();
-        blocks_.back().data.resize(blockSize_);
+        blocks_.back().data = std::make_unique<uint8_t[]>(blockSize_);
+    } else {
+        // Full: the least recently used block goes (a linear scan, but only on a miss).
+        slot = 0;
+        for (size_t i = 1; i < blocks_.size(); ++i)
+            if (blocks_[i].lastUse < blocks_[slot].lastUse)
+                slot = i;
+        slotOf_.erase(blocks_[slot].index);
     }
-    Block& b = blocks_[victim];
+    Block& b = blocks_[slot];
     b.index = index;
     b.lastUse = clock_;
-    b.valid = 0;
-    b.valid = ReadSome(index * blockSize_, b.data.data(), blockSize_);
-    last_ = victim;
+    b.valid = ReadSome(index * blockSize_, b.data.get(), blockSize_);
+    slotOf_[index] = slot;
+    last_ = slot;
     return b;
-}
-
-bool BlockCache::Cached(uint64_t index) const {
-    for (const Block& b : blocks_)
-        if (b.index == index && b.valid > 0)
-            return true;
-    return false;
 }
 
 void BlockCache::ReadAt(uint64_t offset, uint8_t* dst, size_t n) {

@@ -1,10 +1,12 @@
-// Random access to a region of a seekable stream through a small set of cached
-// blocks, so COPYs from a source of any size cost bounded memory.
+// Random access to a region of a seekable stream through cached blocks, so COPYs
+// from a source of any size cost bounded memory.
 #pragma once
 
 #include "platform/Streams.h"
 
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace oru::vcdiff {
@@ -17,15 +19,18 @@ public:
     // Copies n bytes from `offset`; raises VcdiffError when the stream ends first.
     void Read(uint64_t offset, uint8_t* dst, size_t n);
 
+    // Drops the blocks outside [begin, end): a window's segment is all it may read,
+    // so memory follows the segment rather than everything read so far.
+    void Retain(uint64_t begin, uint64_t end);
+
 private:
     struct Block {
         uint64_t index = 0;
         uint64_t lastUse = 0;
         size_t valid = 0;
-        std::vector<uint8_t> data;
+        std::unique_ptr<uint8_t[]> data;
     };
     Block& Fetch(uint64_t index);
-    bool Cached(uint64_t index) const;
     void ReadAt(uint64_t offset, uint8_t* dst, size_t n);
     size_t ReadSome(uint64_t offset, uint8_t* dst, size_t n);
 
@@ -34,7 +39,9 @@ private:
     size_t blockSize_;
     size_t maxBlocks_;
     std::vector<Block> blocks_;
-    size_t last_ = 0;
+    std::vector<size_t> free_; // slots of dropped blocks, memory kept for reuse
+    std::unordered_map<uint64_t, size_t> slotOf_;
+    size_t last_ = SIZE_MAX;
     uint64_t clock_ = 0;
 };
 

@@ -251,6 +251,7 @@ private:
                 sourceCache_ = std::make_unique<BlockCache>(source_, sourceBase_, kBlockSize,
                                                             opt_.sourceCache);
             segment = sourceCache_.get();
+            segment->Retain(segPos, segPos + segLen);
         } else if (ind & kWinTarget) {
             targetSegment = std::make_unique<BlockCache>(target_, targetBase_, kBlockSize,
                                                          opt_.sourceCache);

@@ -33,8 +33,11 @@ struct EncodeOptions {
 struct DecodeOptions {
     // Windows that declare more target bytes are refused before anything is allocated.
     int64_t maxTargetWindow = 64 << 20;
-    // Source bytes kept in memory for COPYs; anything else is read again on demand.
-    int64_t sourceCache = 16 << 20;
+    // Most source bytes kept in memory for COPYs (never more than the current
+    // window's segment); beyond it blocks are read again on demand, which is slow
+    // when a larger segment is used at random. Covers our encoder's and xdelta3's
+    // default source windows.
+    int64_t sourceCache = 64 << 20;
     // Called after each piece of target written, with the total so far. Returning
     // false aborts the decode with oru::EAbort.
     std::function<bool(int64_t)> progress;
