@@ -285,21 +285,29 @@ private:
                 if (size > targetLen - pos)
                     Corrupt("an instruction writes past the end of the " + U(targetLen) +
                             "-byte target window");
+                // A zero size is pointless but valid: its data byte or address is still read.
                 switch (h->type) {
-                case kAdd:
-                    std::memcpy(out + pos, data.Take(size), static_cast<size_t>(size));
+                case kAdd: {
+                    const uint8_t* bytes = data.Take(size);
+                    if (size > 0)
+                        std::memcpy(out + pos, bytes, static_cast<size_t>(size));
                     break;
-                case kRun:
-                    std::memset(out + pos, data.Byte(), static_cast<size_t>(size));
+                }
+                case kRun: {
+                    uint8_t byte = data.Byte();
+                    if (size > 0)
+                        std::memset(out + pos, byte, static_cast<size_t>(size));
                     break;
+                }
                 default: {
                     uint64_t here = segLen + pos;
                     uint64_t a = DecodeAddress(h->mode, here, addr);
                     if (a < segLen) {
                         if (size > segLen - a)
                             Corrupt("a COPY runs past the end of the source segment");
-                        segment->Read(segPos + a, out + pos, static_cast<size_t>(size));
-                    } else {
+                        if (size > 0)
+                            segment->Read(segPos + a, out + pos, static_cast<size_t>(size));
+                    } else if (size > 0) {
                         CopyWithin(out + pos, out + (a - segLen), static_cast<size_t>(size));
                     }
                     break;

@@ -162,7 +162,7 @@ void Parser::Consider(bool fromSource, uint64_t from, size_t i, size_t start, Lo
     Active& slot = active_[(static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> 55];
     if (continues && slot.key == key && i < slot.end)
         return; // weighed from where it starts
-    size_t max = fromSource ? std::min(srcLen_ - from, n_ - i) : n_ - i;
+    size_t max = fromSource ? std::min<size_t>(static_cast<size_t>(srcLen_ - from), n_ - i) : n_ - i;
     size_t len = MatchLength(tgt_ + i, base + from, max);
     if (len < kMinMatch)
         return;

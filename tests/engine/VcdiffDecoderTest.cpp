@@ -67,6 +67,15 @@ TEST(VcdiffDecode, TargetCopiesMayOverlapWhatTheyProduce) {
     EXPECT_EQ(Str(expect), out);
 }
 
+TEST(VcdiffDecode, ZeroSizeInstructionsStillConsumeTheirOperands) {
+    // ADD 0, RUN 0 (one data byte), COPY 0 (one address) in an empty window, then
+    // a window that ends with them; nothing may be read out of bounds.
+    Bytes inst = {Add(0), 0, kRun0, 0, Copy(0, 0), 0};
+    EXPECT_TRUE(DecodeBytes(Str("src"), BuildDelta({SourceWindow(3, 0, {'x'}, inst, {1})})).empty());
+    Bytes more = Concat({Bytes{Add(2)}, inst});
+    EXPECT_EQ(Str("ab"), DecodeBytes(Str("src"), BuildDelta({SourceWindow(3, 2, Str("abx"), more, {1})})));
+}
+
 TEST(VcdiffDecode, RunRepeatsOneDataByte) {
     Bytes inst = Concat({Bytes{kRun0}, Varint(300)});
     EXPECT_EQ(Bytes(300, 'Q'), DecodeBytes({}, BuildDelta({PlainWindow(300, {'Q'}, inst)})));

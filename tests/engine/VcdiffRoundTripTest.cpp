@@ -150,9 +150,8 @@ TEST(VcdiffRoundTrip, LongCopiesThroughASmallSourceCache) {
     // COPYs longer than the cache's blocks, starting inside a block, from two far
     // apart places in turn: direct reads, partial blocks and evictions.
     Bytes source = RandomBytes(3 << 20, 25);
-    Bytes target(source.begin() + 100, source.begin() + (1 << 20));
-    target.insert(target.end(), source.begin() + (2 << 20) + 7, source.end());
-    target.insert(target.end(), source.begin() + 5000, source.begin() + 600000);
+    auto part = [&](size_t from, size_t to) { return Bytes(source.begin() + from, source.begin() + to); };
+    Bytes target = Concat({part(100, 1 << 20), part((2 << 20) + 7, source.size()), part(5000, 600000)});
     Bytes delta = EncodeBytes(source, target);
     EXPECT_LT(delta.size(), 200u);
     DecodeOptions o;
