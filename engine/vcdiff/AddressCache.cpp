@@ -12,11 +12,13 @@ int AddressCache::Choose(uint64_t addr, uint64_t here, uint64_t& value, int& byt
         bytes = 1;
         return kFirstSameMode + static_cast<int>(sameIndex / 256);
     }
+    // On equal length HERE beats SELF and SELF/HERE beat the near slots: measured on
+    // executables, this keeps the opcodes more uniform and the delta deflates smaller.
     int mode = kModeSelf;
     value = addr;
     bytes = VarintLength(addr);
     uint64_t back = here - addr;
-    if (VarintLength(back) < bytes) {
+    if (VarintLength(back) <= bytes) {
         mode = kModeHere;
         value = back;
         bytes = VarintLength(back);
