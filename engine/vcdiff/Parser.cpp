@@ -54,9 +54,8 @@ size_t Parser::ParseBlock(size_t start) {
     first.nearSlot = static_cast<uint8_t>(cache_.NextSlot());
     for (int s = 0; s < kNearSize; ++s)
         first.nearCache[s] = cache_.Near(s);
-    for (size_t k = 1; k <= K; ++k)
-        nodes_[k].cost = kInfinity;
-    active_.fill(Active{});
+    reach_ = 0; // nodes beyond are set up when an edge first reaches them
+    ++block_;
     runEnd_ = 0;
 
     LongOp longOp;
@@ -160,7 +159,7 @@ void Parser::Consider(bool fromSource, uint64_t from, size_t i, size_t start, Lo
     // Source diagonals are even, target distances odd, so the two never collide.
     int64_t key = fromSource ? diag * 2 : diag * 2 + 1;
     Active& slot = active_[(static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> 55];
-    if (continues && slot.key == key && i < slot.end)
+    if (continues && slot.block == block_ && slot.key == key && i < slot.end)
         return; // weighed from where it starts
     size_t max = fromSource ? std::min<size_t>(static_cast<size_t>(srcLen_ - from), n_ - i) : n_ - i;
     size_t len = MatchLength(tgt_ + i, base + from, max);
@@ -171,7 +170,7 @@ void Parser::Consider(bool fromSource, uint64_t from, size_t i, size_t start, Lo
     if (continues)
         while (i - back > start && from > back && base[from - back - 1] == tgt_[i - back - 1])
             ++back;
-    slot = Active{key, i + len};
+    slot = Active{key, i + len, block_};
     size_t j = i - back;
     len += back;
     from -= back;
@@ -222,7 +221,7 @@ void Parser::RelaxLiteral(size_t k, size_t start) {
         c += costs_.addOp;
     else if (run == 18 || run == 128)
         c += costs_.sizeByte; // the size no longer fits the opcode, or needs another byte
-    Node& t = nodes_[k + 1];
+    Node& t = Reach(k + 1);
     if (c < t.cost) {
         t.cost = c;
         t.from = static_cast<int32_t>(k);
@@ -255,7 +254,7 @@ void Parser::RelaxCopy(size_t k, size_t start, uint64_t addr, int addrBytes, boo
         float c = base + (l <= mergeMax ? costs_.mergedOp : costs_.copyOp);
         if (l > 18)
             c += costs_.sizeByte * static_cast<float>(VarintLength(l));
-        Node& t = nodes_[k + l];
+        Node& t = Reach(k + l);
         if (c < t.cost) {
             t.cost = c;
             t.from = static_cast<int32_t>(k);
@@ -275,7 +274,7 @@ void Parser::RelaxRun(size_t k, size_t start, size_t maxLen) {
     float base = f.cost + costs_.runOp + costs_.literal[tgt_[start + k]];
     for (size_t l = kMinMatch; l <= maxLen; ++l) {
         float c = base + costs_.sizeByte * static_cast<float>(VarintLength(l));
-        Node& t = nodes_[k + l];
+        Node& t = Reach(k + l);
         if (c < t.cost) {
             t.cost = c;
             t.from = static_cast<int32_t>(k);

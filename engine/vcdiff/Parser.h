@@ -85,6 +85,7 @@ private:
     struct Active {
         int64_t key = 0;
         size_t end = 0;
+        uint64_t block = 0; // entries of earlier blocks are stale
     };
     struct LongOp {
         bool valid = false;
@@ -108,6 +109,11 @@ private:
     void Candidates(size_t i, size_t start, size_t end, LongOp& longOp);
     void Consider(bool fromSource, uint64_t from, size_t i, size_t start, LongOp& longOp);
     void RelaxCandidates(size_t i, size_t start, size_t end);
+    Node& Reach(size_t k) {
+        while (reach_ < k)
+            nodes_[++reach_].cost = 1e30f;
+        return nodes_[k];
+    }
     void RelaxLiteral(size_t k, size_t start);
     void RelaxCopy(size_t k, size_t start, uint64_t addr, int addrBytes, bool same, size_t minLen,
                    size_t maxLen);
@@ -131,6 +137,8 @@ private:
     std::array<uint64_t, 4> recentTarget_{}; // distances, most recent first
     std::array<Active, 512> active_{};
     size_t runEnd_ = 0;
+    size_t reach_ = 0;
+    uint64_t block_ = 0;
 
     const uint8_t* src_ = nullptr;
     size_t srcLen_ = 0;
