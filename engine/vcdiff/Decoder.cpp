@@ -262,7 +262,9 @@ private:
         if (adler) {
             uint32_t a = Adler32(window_.data(), window_.size());
             if (a != *adler)
-                Corrupt("the checksum of target window " + U(windowCount_) + " does not match");
+                throw VcdiffError("The checksum of target window " + U(windowCount_) +
+                                  " does not match: the source file is not the one the delta "
+                                  "was made from, or the delta is damaged");
         }
         Emit();
         ++windowCount_;

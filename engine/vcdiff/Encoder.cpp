@@ -16,8 +16,8 @@ namespace oru::vcdiff {
 
 namespace {
 
-// Above this the window offsets of the parser (32-bit) would not do.
-constexpr int64_t kMaxTargetWindow = int64_t(1) << 30;
+// What our decoder accepts by default (DecodeOptions::maxTargetWindow).
+constexpr int64_t kMaxTargetWindow = int64_t(64) << 20;
 constexpr int64_t kMinWindow = 16;
 // Source positions the index may hold; a larger segment is indexed sparsely.
 constexpr size_t kMaxIndexEntries = size_t(4) << 20;

@@ -17,8 +17,9 @@ public:
 };
 
 struct EncodeOptions {
-    // Target bytes per window. The decoder holds one window in memory; xdelta3 -d
-    // refuses windows above 16 MiB.
+    // Target bytes per window (kept within 16 bytes .. 64 MiB, what Decode accepts by
+    // default). The decoder holds one window in memory; xdelta3 -d refuses windows
+    // above 16 MiB.
     int64_t targetWindow = 8 << 20;
     // Most source bytes the encoder holds (and indexes) for one window. A source
     // up to this size is matched as a whole; a larger one through a window that
