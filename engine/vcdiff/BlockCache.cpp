@@ -12,10 +12,12 @@ BlockCache::BlockCache(oru::TStream& stream, int64_t base, size_t blockSize, int
       maxBlocks_(static_cast<size_t>(std::max<int64_t>(2, maxBytes / static_cast<int64_t>(blockSize)))) {}
 
 void BlockCache::Read(uint64_t offset, uint8_t* dst, size_t n) {
+    if (n > 0 && (offset / blockSize_ < first_ || (offset + n - 1) / blockSize_ - first_ >= slotOf_.size()))
+        throw VcdiffError("A COPY reads outside its window's segment");
     while (n > 0) {
         uint64_t index = offset / blockSize_;
         size_t within = static_cast<size_t>(offset % blockSize_);
-        if (within == 0 && n >= blockSize_ && slotOf_.find(index) == slotOf_.end()) {
+        if (within == 0 && n >= blockSize_ && slotOf_[index - first_] == kNone) {
             // Whole blocks nobody has asked for yet: straight into place, no copy.
             size_t direct = n - n % blockSize_;
             ReadAt(offset, dst, direct);
@@ -37,30 +39,28 @@ void BlockCache::Read(uint64_t offset, uint8_t* dst, size_t n) {
 
 void BlockCache::Retain(uint64_t begin, uint64_t end) {
     uint64_t first = begin / blockSize_;
-    uint64_t last = (end + blockSize_ - 1) / blockSize_;
-    for (auto it = slotOf_.begin(); it != slotOf_.end();) {
-        if (it->first < first || it->first >= last) {
-            free_.push_back(it->second);
-            blocks_[it->second].valid = 0;
-            it = slotOf_.erase(it);
-        } else {
-            ++it;
-        }
+    uint64_t count = (end + blockSize_ - 1) / blockSize_ - first;
+    std::vector<size_t> slots(static_cast<size_t>(std::max<uint64_t>(count, 1)), kNone);
+    for (size_t i = 0; i < slotOf_.size(); ++i) {
+        size_t slot = slotOf_[i];
+        if (slot == kNone)
+            continue;
+        uint64_t index = first_ + i;
+        if (index >= first && index < first + count)
+            slots[static_cast<size_t>(index - first)] = slot;
+        else
+            free_.push_back(slot);
     }
-    last_ = SIZE_MAX;
+    first_ = first;
+    slotOf_ = std::move(slots);
 }
 
 BlockCache::Block& BlockCache::Fetch(uint64_t index) {
     ++clock_;
-    if (last_ != SIZE_MAX && blocks_[last_].index == index && blocks_[last_].valid > 0) {
-        blocks_[last_].lastUse = clock_;
-        return blocks_[last_];
-    }
-    auto found = slotOf_.find(index);
-    if (found != slotOf_.end()) {
-        last_ = found->second;
-        blocks_[last_].lastUse = clock_;
-        return blocks_[last_];
+    size_t& known = slotOf_[static_cast<size_t>(index - first_)];
+    if (known != kNone) {
+        blocks_[known].lastUse = clock_;
+        return blocks_[known];
     }
     size_t slot;
     if (!free_.empty()) {
@@ -69,21 +69,20 @@ BlockCache::Block& BlockCache::Fetch(uint64_t index) {
     } else if (blocks_.size() < maxBlocks_) {
         slot = blocks_.size();
         blocks_.emplace_back();
-        blocks_.back().data = std::make_unique<uint8_t[]>(blockSize_);
+        blocks_.back().data = std::make_unique_for_overwrite<uint8_t[]>(blockSize_);
     } else {
         // Full: the least recently used block goes (a linear scan, but only on a miss).
         slot = 0;
         for (size_t i = 1; i < blocks_.size(); ++i)
             if (blocks_[i].lastUse < blocks_[slot].lastUse)
                 slot = i;
-        slotOf_.erase(blocks_[slot].index);
+        slotOf_[static_cast<size_t>(blocks_[slot].index - first_)] = kNone;
     }
     Block& b = blocks_[slot];
     b.index = index;
     b.lastUse = clock_;
     b.valid = ReadSome(index * blockSize_, b.data.get(), blockSize_);
-    slotOf_[index] = slot;
-    last_ = slot;
+    known = slot;
     return b;
 }
 

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 namespace oru::vcdiff {
@@ -16,12 +15,14 @@ public:
     // `base` is the stream offset of byte 0; at most maxBytes are cached.
     BlockCache(oru::TStream& stream, int64_t base, size_t blockSize, int64_t maxBytes);
 
-    // Copies n bytes from `offset`; raises VcdiffError when the stream ends first.
-    void Read(uint64_t offset, uint8_t* dst, size_t n);
-
-    // Drops the blocks outside [begin, end): a window's segment is all it may read,
-    // so memory follows the segment rather than everything read so far.
+    // Sets the region that reads may touch, [begin, end): a window's segment. Blocks
+    // outside it are dropped, so memory follows the segment rather than everything
+    // read so far.
     void Retain(uint64_t begin, uint64_t end);
+
+    // Copies n bytes from `offset`, within the retained region; raises VcdiffError
+    // when the stream ends first.
+    void Read(uint64_t offset, uint8_t* dst, size_t n);
 
 private:
     struct Block {
@@ -40,8 +41,9 @@ private:
     size_t maxBlocks_;
     std::vector<Block> blocks_;
     std::vector<size_t> free_; // slots of dropped blocks, memory kept for reuse
-    std::unordered_map<uint64_t, size_t> slotOf_;
-    size_t last_ = SIZE_MAX;
+    uint64_t first_ = 0;          // block index of the region's first block
+    std::vector<size_t> slotOf_;  // per block of the region: its slot, or kNone
+    static constexpr size_t kNone = SIZE_MAX;
     uint64_t clock_ = 0;
 };
 

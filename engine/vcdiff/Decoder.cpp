@@ -251,12 +251,13 @@ private:
                 sourceCache_ = std::make_unique<BlockCache>(source_, sourceBase_, kBlockSize,
                                                             opt_.sourceCache);
             segment = sourceCache_.get();
-            segment->Retain(segPos, segPos + segLen);
         } else if (ind & kWinTarget) {
             targetSegment = std::make_unique<BlockCache>(target_, targetBase_, kBlockSize,
                                                          opt_.sourceCache);
             segment = targetSegment.get();
         }
+        if (segment)
+            segment->Retain(segPos, segPos + segLen);
         Execute(segment, segLen, segPos);
 
         if (adler) {
