@@ -9,7 +9,6 @@ namespace oru::vcdiff {
 
 namespace {
 
-constexpr float kInfinity = 1e30f;
 constexpr size_t kMinMatch = 4;
 // Candidates at least this long become the first diagonals tried at later positions.
 constexpr size_t kRememberLength = 12;

@@ -58,8 +58,6 @@ class Parser {
 public:
     explicit Parser(const ParseParams& params);
 
-    CostModel& Costs() { return costs_; }
-
     // src: the segment bytes (srcLen), starting at file offset segAbs; tgt: the window
     // (n bytes) starting at target offset targetAbs. Both carry kReadPadding bytes.
     void Parse(const uint8_t* src, size_t srcLen, const SourceIndex* index, int64_t segAbs,
@@ -109,11 +107,13 @@ private:
     void Candidates(size_t i, size_t start, size_t end, LongOp& longOp);
     void Consider(bool fromSource, uint64_t from, size_t i, size_t start, LongOp& longOp);
     void RelaxCandidates(size_t i, size_t start, size_t end);
+    // Nodes beyond the furthest one reached so far are unvisited (infinite cost).
     Node& Reach(size_t k) {
         while (reach_ < k)
-            nodes_[++reach_].cost = 1e30f;
+            nodes_[++reach_].cost = kUnreached;
         return nodes_[k];
     }
+    static constexpr float kUnreached = 1e30f;
     void RelaxLiteral(size_t k, size_t start);
     void RelaxCopy(size_t k, size_t start, uint64_t addr, int addrBytes, bool same, size_t minLen,
                    size_t maxLen);
