@@ -8,7 +8,10 @@ namespace oru::patch {
 void ApplyDelta(TStream& source, TStream& delta, TStream& target) {
     vcdiff::DecodeOptions options;
     options.maxTargetWindow = 16 << 20;
-    options.sourceCache = 16 << 20;
+    // As large as the source window MakeDelta writes, so scattered COPYs never
+    // re-read a block; smaller would thrash, larger would only raise the peak for
+    // foreign patches with wider windows.
+    options.sourceCache = 32 << 20;
     vcdiff::Decode(source, delta, target, options);
 }
 
