@@ -89,24 +89,7 @@ std::string TFileUtilsPosix::CreateTempFile(std::string folder, std::string pref
 
 void TFileUtilsPosix::RaiseError(FileErrorKind kind, const std::string& message) {
     int32_t code = errno;
-    std::string text = AppendSystemError(message, code);
-    switch (kind) {
-    case FileErrorKind::Lock:
-        throw EFileLockError(text, code);
-    case FileErrorKind::Open:
-        throw EFileOpenError(text, code);
-    case FileErrorKind::Read:
-        throw EFileReadError(text, code);
-    case FileErrorKind::Seek:
-        throw EFileSeekError(text, code);
-    case FileErrorKind::Unlock:
-        throw EFileUnlockError(text, code);
-    case FileErrorKind::Write:
-        throw EFileWriteError(text, code);
-    case FileErrorKind::Generic:
-        break;
-    }
-    throw EFileError(text, code);
+    ThrowFileError(kind, AppendSystemError(message, code), code);
 }
 
 void TFileUtilsPosix::GetFileTimes(const std::string& fileName, TFileTimes& times) {

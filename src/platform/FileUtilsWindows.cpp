@@ -63,24 +63,7 @@ std::string TFileUtilsWindows::CreateTempFile(std::string folder, std::string pr
 
 void TFileUtilsWindows::RaiseError(FileErrorKind kind, const std::string& message) {
     int32_t code = static_cast<int32_t>(::GetLastError());
-    std::string text = AppendSystemError(message, code);
-    switch (kind) {
-    case FileErrorKind::Lock:
-        throw EFileLockError(text, code);
-    case FileErrorKind::Open:
-        throw EFileOpenError(text, code);
-    case FileErrorKind::Read:
-        throw EFileReadError(text, code);
-    case FileErrorKind::Seek:
-        throw EFileSeekError(text, code);
-    case FileErrorKind::Unlock:
-        throw EFileUnlockError(text, code);
-    case FileErrorKind::Write:
-        throw EFileWriteError(text, code);
-    case FileErrorKind::Generic:
-        break;
-    }
-    throw EFileError(text, code);
+    ThrowFileError(kind, AppendSystemError(message, code), code);
 }
 
 void TFileUtilsWindows::GetFileTimes(const std::string& fileName, TFileTimes& times) {

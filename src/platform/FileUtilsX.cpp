@@ -183,4 +183,24 @@ void ReleaseTempLocation() {
     RemoveCachedFolder(TempCache().folder);
 }
 
+void ThrowFileError(FileErrorKind kind, const std::string& text, int32_t code) {
+    switch (kind) {
+    case FileErrorKind::Lock:
+        throw EFileLockError(text, code);
+    case FileErrorKind::Open:
+        throw EFileOpenError(text, code);
+    case FileErrorKind::Read:
+        throw EFileReadError(text, code);
+    case FileErrorKind::Seek:
+        throw EFileSeekError(text, code);
+    case FileErrorKind::Unlock:
+        throw EFileUnlockError(text, code);
+    case FileErrorKind::Write:
+        throw EFileWriteError(text, code);
+    case FileErrorKind::Generic:
+        break;
+    }
+    throw EFileError(text, code);
+}
+
 } // namespace oru

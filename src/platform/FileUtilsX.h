@@ -37,6 +37,9 @@ ORU_FILE_ERROR(EFileWriteError)
 
 enum class FileErrorKind { Generic, Lock, Open, Read, Seek, Unlock, Write };
 
+// Raises the exception class that belongs to kind, with a finished message.
+[[noreturn]] void ThrowFileError(FileErrorKind kind, const std::string& message, int32_t code);
+
 struct TFileTimes {
     TDateTime Created = 0;
     TDateTime LastAccessed = 0;
