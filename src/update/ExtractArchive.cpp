@@ -93,12 +93,12 @@ void TfrmUpdate::ExtractArchive() {
         } else if (ews) {
             const std::string value =
                 ConfigValue(true, NetworkInstall, RegistryProductName(), "", "EWS");
-            // A registry value may be stored without its delimiter; the file must
-            // still go inside the folder, not beside it.
-            const bool noValue = Trim(value).empty();
-            folder = noValue ? value : IncludeTrailingDelimiter(value, true);
+            // Used as stored: a value without its delimiter shows in the messages
+            // joined directly to the member name, while the archive reader still
+            // puts the file inside the folder.
+            folder = value;
             if (!DirectoryExists(folder)) {
-                if (noValue)
+                if (Trim(value).empty())
                     AddHistory("EWS file has not been installed yet - " + folder + item.Name());
                 else
                     AddHistory("EWS file is not available - " + folder + item.Name());
