@@ -59,7 +59,7 @@ std::map<std::string, TSide> Scan(TPatchFiles& files, const std::string& root) {
 }
 
 // The group whose folder is the longest prefix of path; -1 when none contains it.
-int GroupOf(const std::vector<TGroupSpec>& groups, const std::string& key, std::string& rest) {
+int GroupOf(const std::vector<TGroupDefinition>& groups, const std::string& key, std::string& rest) {
     int best = -1;
     size_t bestLength = 0;
     for (size_t i = 0; i < groups.size(); ++i) {
@@ -78,21 +78,21 @@ int GroupOf(const std::vector<TGroupSpec>& groups, const std::string& key, std::
 
 } // namespace
 
-TGroupSpec ParseGroupSpec(const std::string& spec) {
-    TGroupSpec g;
-    size_t eq = spec.find('=');
-    g.Name = spec.substr(0, eq);
+TGroupDefinition ParseGroupDefinition(const std::string& definition) {
+    TGroupDefinition g;
+    size_t eq = definition.find('=');
+    g.Name = definition.substr(0, eq);
     if (eq != std::string::npos) {
-        size_t eq2 = spec.find('=', eq + 1);
+        size_t eq2 = definition.find('=', eq + 1);
         g.Folder = Slashes(
-            spec.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
+            definition.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
         if (eq2 != std::string::npos)
-            g.Text = spec.substr(eq2 + 1);
+            g.Text = definition.substr(eq2 + 1);
     }
     if (g.Folder == ".")
         g.Folder.clear();
     if (g.Name.empty() || g.Name.find_first_of("\r\n\t") != std::string::npos)
-        throw EPatchFormatError("A group needs a name: '" + spec + "'");
+        throw EPatchFormatError("A group needs a name: '" + definition + "'");
     if (!IsSafeRelativePath(g.Folder, true))
         throw EPatchFormatError("The folder of group '" + g.Name +
                                 "' must be a relative folder inside the tree");
@@ -101,7 +101,7 @@ TGroupSpec ParseGroupSpec(const std::string& spec) {
 
 TBuildStats BuildPatch(TPatchFiles& files, const std::string& oldDir, const std::string& newDir,
                        const std::string& outFile, const TBuildOptions& options) {
-    std::vector<TGroupSpec> groups = options.Groups;
+    std::vector<TGroupDefinition> groups = options.Groups;
     if (groups.empty())
         groups.push_back({"MAIN", "", ""});
     for (size_t i = 0; i < groups.size(); ++i)

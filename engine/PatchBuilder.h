@@ -14,7 +14,7 @@
 
 namespace oru::patch {
 
-struct TGroupSpec {
+struct TGroupDefinition {
     std::string Name;
     std::string Folder; // relative, "\" separated; empty = the tree's root
     std::string Text;
@@ -22,10 +22,10 @@ struct TGroupSpec {
 
 // "NAME", "NAME=FOLDER" or "NAME=FOLDER=TEXT"; FOLDER "." or empty is the root,
 // "/" and "\" both separate. Throws EPatchFormatError.
-TGroupSpec ParseGroupSpec(const std::string& spec);
+TGroupDefinition ParseGroupDefinition(const std::string& definition);
 
 struct TBuildOptions {
-    std::vector<TGroupSpec> Groups;
+    std::vector<TGroupDefinition> Groups;
     bool AllowDelta = true;                      // otherwise whole files only
     std::function<void(const std::string&)> Log; // one line per file
 };

@@ -53,7 +53,7 @@ TEST(PackageManifest, AFullManifest) {
     EXPECT_EQ(m.Members[2].Line, 9);
     EXPECT_EQ(m.PatchNew->Path, "new tree");
     ASSERT_EQ(m.PatchGroups.size(), 1u);
-    EXPECT_EQ(m.PatchGroups[0].Spec, "UNIBROOK=Unibrook=Job tools");
+    EXPECT_EQ(m.PatchGroups[0].Definition, "UNIBROOK=Unibrook=Job tools");
     EXPECT_TRUE(m.PatchWholeFiles);
     EXPECT_EQ(m.Engine->Path, "../engine/patchw32.dll");
     EXPECT_EQ(m.EngineFiles.size(), 1u);

@@ -74,7 +74,7 @@ std::string MakePatch(const TScratch& s, const std::string& oldDir, const std::s
     TBuildOptions options;
     options.AllowDelta = allowDelta;
     for (const auto& g : groups)
-        options.Groups.push_back(ParseGroupSpec(g));
+        options.Groups.push_back(ParseGroupDefinition(g));
     std::string out = s.Path("patch.rtp");
     BuildPatch(SystemPatchFiles(), s.Path(oldDir), s.Path(newDir), out, options);
     return out;

@@ -20,8 +20,8 @@ uint8_t Copy(int mode, int size) {                                         // si
     return static_cast<uint8_t>(19 + 16 * mode + (size == 0 ? 0 : size - 3));
 }
 
-WindowSpec SourceWindow(uint64_t segLen, uint64_t targetLen, Bytes data, Bytes inst, Bytes addr) {
-    WindowSpec w;
+WindowLayout SourceWindow(uint64_t segLen, uint64_t targetLen, Bytes data, Bytes inst, Bytes addr) {
+    WindowLayout w;
     w.indicator = 1;
     w.segLen = segLen;
     w.targetLen = targetLen;
@@ -31,8 +31,8 @@ WindowSpec SourceWindow(uint64_t segLen, uint64_t targetLen, Bytes data, Bytes i
     return w;
 }
 
-WindowSpec PlainWindow(uint64_t targetLen, Bytes data, Bytes inst, Bytes addr = {}) {
-    WindowSpec w = SourceWindow(0, targetLen, std::move(data), std::move(inst), std::move(addr));
+WindowLayout PlainWindow(uint64_t targetLen, Bytes data, Bytes inst, Bytes addr = {}) {
+    WindowLayout w = SourceWindow(0, targetLen, std::move(data), std::move(inst), std::move(addr));
     w.indicator = 0;
     return w;
 }
@@ -40,7 +40,7 @@ WindowSpec PlainWindow(uint64_t targetLen, Bytes data, Bytes inst, Bytes addr = 
 TEST(VcdiffDecode, NearCacheStartsAtZeroInEveryWindow) {
     // Near slot 0 + 2 addresses byte 2 of the segment although no COPY came before;
     // the second window must not see the first window's cache.
-    WindowSpec w = SourceWindow(8, 4, {}, {Copy(2, 4)}, {2});
+    WindowLayout w = SourceWindow(8, 4, {}, {Copy(2, 4)}, {2});
     Bytes out = DecodeBytes(Str("ABCDEFGH"), BuildDelta({w, w}));
     EXPECT_EQ(Str("CDEFCDEF"), out);
 }
@@ -82,8 +82,8 @@ TEST(VcdiffDecode, RunRepeatsOneDataByte) {
 }
 
 TEST(VcdiffDecode, TargetWindowsCopyFromEarlierOutputNotFromBytesBeforeIt) {
-    WindowSpec first = PlainWindow(5, Str("hello"), {Add(5)});
-    WindowSpec second = SourceWindow(4, 8, {}, {Copy(0, 4), Copy(0, 4)}, {0, 4});
+    WindowLayout first = PlainWindow(5, Str("hello"), {Add(5)});
+    WindowLayout second = SourceWindow(4, 8, {}, {Copy(0, 4), Copy(0, 4)}, {0, 4});
     second.indicator = 2;
     second.segPos = 1;
     TMemoryStream source, delta(BuildDelta({first, second})), target(Str("XX"));
@@ -102,7 +102,7 @@ TEST(VcdiffDecode, SourceOffsetsCountFromTheStreamsPosition) {
 }
 
 TEST(VcdiffDecode, ChecksumIsVerified) {
-    WindowSpec w = PlainWindow(5, Str("hello"), {Add(5)});
+    WindowLayout w = PlainWindow(5, Str("hello"), {Add(5)});
     w.indicator = 4;
     w.adler = Adler32Of(Str("hello"));
     EXPECT_EQ(Str("hello"), DecodeBytes({}, BuildDelta({w})));
@@ -157,7 +157,7 @@ std::vector<BadDelta> BadDeltas() {
     v.push_back({"bad version", Bytes{0xD6, 0xC3, 0xC4, 0x01, 0}, "version"});
     v.push_back({"not vcdiff", Str("PK\x03\x04 zip"), "signature"});
     {
-        WindowSpec w = PlainWindow(5, hello, {Add(5)});
+        WindowLayout w = PlainWindow(5, hello, {Add(5)});
         w.deltaIndicator = 1;
         v.push_back({"compressed data section", BuildDelta({w}), "secondary compression"});
         w.deltaIndicator = 0x10;

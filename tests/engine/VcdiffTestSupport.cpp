@@ -75,9 +75,9 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-Bytes BuildDelta(const std::vector<WindowSpec>& windows, uint8_t headerIndicator) {
+Bytes BuildDelta(const std::vector<WindowLayout>& windows, uint8_t headerIndicator) {
     Bytes out = {0xD6, 0xC3, 0xC4, 0x00, headerIndicator};
-    for (const WindowSpec& w : windows) {
+    for (const WindowLayout& w : windows) {
         out.push_back(w.indicator);
         if (w.indicator & 3)
             out = Concat({out, Varint(w.segLen), Varint(w.segPos)});

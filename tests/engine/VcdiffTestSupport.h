@@ -28,7 +28,7 @@ Bytes Varint(uint64_t v);
 Bytes Concat(std::initializer_list<Bytes> parts);
 
 // One window, written in the order the format lays it out.
-struct WindowSpec {
+struct WindowLayout {
     uint8_t indicator = 0; // VCD_SOURCE 1, VCD_TARGET 2, Adler-32 4
     uint64_t segLen = 0;
     uint64_t segPos = 0;
@@ -40,7 +40,7 @@ struct WindowSpec {
 };
 
 // The file header (with a header indicator) followed by windows.
-Bytes BuildDelta(const std::vector<WindowSpec>& windows, uint8_t headerIndicator = 0);
+Bytes BuildDelta(const std::vector<WindowLayout>& windows, uint8_t headerIndicator = 0);
 uint32_t Adler32Of(const Bytes& bytes);
 
 } // namespace oru::vcdiff::test

@@ -92,7 +92,7 @@ void CheckSources(const PackageManifest& m, const fs::path& base) {
         ExistingFolder(base, *m.PatchNew);
         for (const ManifestGroup& g : m.PatchGroups) {
             try {
-                patch::ParseGroupSpec(g.Spec);
+                patch::ParseGroupDefinition(g.Definition);
             } catch (const Exception& e) {
                 RefuseLine(g.Line, e.Message());
             }
@@ -184,7 +184,7 @@ int RunBuild(const std::vector<std::string>& args) {
         patch::TBuildOptions options;
         options.AllowDelta = !m.PatchWholeFiles;
         for (const ManifestGroup& g : m.PatchGroups)
-            options.Groups.push_back(patch::ParseGroupSpec(g.Spec));
+            options.Groups.push_back(patch::ParseGroupDefinition(g.Definition));
         patch::TBuildStats stats =
             patch::BuildPatch(patch::SystemPatchFiles(), Resolve(base, m.PatchOld->Path).string(),
                               Resolve(base, m.PatchNew->Path).string(), (outDir / kPatchFile).string(),

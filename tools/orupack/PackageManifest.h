@@ -33,7 +33,7 @@ struct ManifestNotice {
 
 struct ManifestGroup {
     int Line = 0;
-    std::string Spec; // NAME, NAME=FOLDER or NAME=FOLDER=TEXT
+    std::string Definition; // NAME, NAME=FOLDER or NAME=FOLDER=TEXT
 };
 
 struct ManifestFile {

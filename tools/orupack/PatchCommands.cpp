@@ -167,7 +167,7 @@ int RunDiff(const std::vector<std::string>& args) {
     options.AllowDelta = !parsed.Has("whole");
     for (size_t i = 3; i < parsed.Positional.size(); ++i) {
         try {
-            options.Groups.push_back(ParseGroupSpec(parsed.Positional[i]));
+            options.Groups.push_back(ParseGroupDefinition(parsed.Positional[i]));
         } catch (const EPatchFormatError& e) {
             throw UsageError(e.Message());
         }
