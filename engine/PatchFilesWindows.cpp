@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "engine/PatchFilesX.h"
+#include "platform/FileUtilsX.h"
 
 #include <algorithm>
 
@@ -10,17 +11,10 @@ namespace oru::patch {
 
 namespace {
 
+// The system's own explanation, as every other file error of the program gives it.
 std::string SystemText(DWORD code) {
-    char* buffer = nullptr;
-    DWORD len = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                   FORMAT_MESSAGE_IGNORE_INSERTS,
-                               nullptr, code, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    std::string text = len && buffer ? std::string(buffer, len) : std::string();
-    if (buffer)
-        LocalFree(buffer);
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
-        text.pop_back();
-    return text + " (" + std::to_string(code) + ")";
+    int32_t value = static_cast<int32_t>(code);
+    return SystemErrorMessage(value) + " (" + std::to_string(value) + ")";
 }
 
 bool IsInUse(DWORD code) {
