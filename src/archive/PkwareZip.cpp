@@ -529,7 +529,9 @@ void ExtractZipFile(const std::string& archiveFileName, std::vector<std::string>
             TPkwareZipItem& item = zip.Items()[i];
             const std::string& name = item.Name();
             info.DestDir = destDir;
-            if (!HasDrivePart(name) && NameLeavesFolder(name))
+            // A drive or network name would land outside DestDir, where the list
+            // below (and so the rollback and the caller's clean-up) never finds it.
+            if (HasDrivePart(name) || NameLeavesFolder(name))
                 throw EPkwareZipError(
                     Format("Cannot extract '%s': its name leads outside the destination folder",
                            name.c_str()));
@@ -558,8 +560,14 @@ void ExtractZipFile(const std::string& archiveFileName, std::vector<std::string>
             fileList.push_back(path);
         }
     } catch (...) {
-        for (const std::string& f : fileList)
+        // Members may have been extracted read-only; the rollback must still
+        // remove them.
+        for (const std::string& f : fileList) {
+            int32_t attributes = FileGetAttr(f);
+            if (attributes != -1 && (attributes & faReadOnly))
+                FileSetAttr(f, attributes & ~faReadOnly);
             DeleteFile(f);
+        }
         throw;
     }
 }

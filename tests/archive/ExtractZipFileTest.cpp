@@ -116,6 +116,31 @@ TEST_F(ExtractZipFileTest, EscapingNameStopsTheRunAndRollsBack) {
     EXPECT_EQ(test::ListTree(out_.Path()), std::vector<std::string>{"inner"});
 }
 
+TEST_F(ExtractZipFileTest, DriveAndNetworkNamesAreRefusedBeforeAnythingOutsideIsWritten) {
+    for (std::string outside :
+         {std::string("C:\\oru-elsewhere.txt"), std::string("\\\\srv\\share\\x.dll")}) {
+        TestArchive a;
+        a.Members.push_back({.Name = "fine.txt", .Data = test::ToBytes("fine")});
+        a.Members.push_back({.Name = outside, .Data = test::ToBytes("evil")});
+        std::string inner = Target("inner");
+        std::filesystem::create_directories(inner);
+        std::vector<std::string> files;
+        EXPECT_THROW(ExtractZipFile(Write(a), files, inner + "\\"), EPkwareZipError) << outside;
+        EXPECT_EQ(test::ListTree(out_.Path()), std::vector<std::string>{"inner"}) << outside;
+    }
+}
+
+TEST_F(ExtractZipFileTest, RollbackRemovesMembersExtractedReadOnly) {
+    TestArchive a;
+    a.Members.push_back(
+        {.Name = "ro.txt", .Data = test::ToBytes("ro"), .ExternalAttributes = 0x21});
+    a.Members.push_back(
+        {.Name = "bad.txt", .Data = Bytes{0xFF, 0xFF, 0xFF}, .Method = 8, .UncompressedSize = 50});
+    std::vector<std::string> files;
+    EXPECT_THROW(ExtractZipFile(Write(a), files, Dest()), EZlibError);
+    EXPECT_TRUE(test::ListTree(out_.Path()).empty());
+}
+
 TEST_F(ExtractZipFileTest, SlashNamesGetTheirFolderOnlyFromAFolderMember) {
 #ifndef _WIN32
     GTEST_SKIP() << "\"/\" is a path delimiter here";
