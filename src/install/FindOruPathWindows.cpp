@@ -142,8 +142,10 @@ void TFindOruPathWindows::FindPaths() {
     // A folder found earlier in this run: derive what is missing and ask nothing.
     if (!InstallPath.empty()) {
         if (DirectoryExists(InstallPath)) {
+            // The catalogue's current answer, not the field: the product may have
+            // been switched since this finder was set up.
             if (DataPath.empty())
-                DataPath = InstallPath + DataFolderName;
+                DataPath = InstallPath + oru::DataFolderName();
             if (PresortPath.empty())
                 PresortPath = InstallPath + kPresortTablesFolder;
         }

@@ -252,9 +252,10 @@ TEST_F(FindOruPathTest, SeededFolderTakesTheShortPath) {
     seeded.InstallPath = mainDir;
     seeded.PresortPath = "kept\\";
     seeded.InstallKind = 2;
+    SetProductKind(3); // Stampwise: the catalogue now answers "Data\"
     seeded.FindPaths();
     EXPECT_EQ(seeded.InstallPath, mainDir);
-    EXPECT_EQ(seeded.DataPath, mainDir + data);
+    EXPECT_EQ(seeded.DataPath, mainDir + "Data\\");
     EXPECT_EQ(seeded.PresortPath, "kept\\");
     EXPECT_TRUE(seeded.IsNetwork);
     EXPECT_EQ(seeded.InstallKind, 2);
