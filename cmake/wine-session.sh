@@ -20,6 +20,13 @@ start)
         $wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f </dev/null >/dev/null 2>&1
         wineserver -w </dev/null >/dev/null 2>&1 || true
     fi
+    # Wine draws the title bar's buttons with its Marlett symbol font; Debian ships it
+    # in fonts-wine outside the prefix, where this build of Wine does not look.
+    fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+        mkdir -p "$fonts"
+        cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
     wineserver -p </dev/null >/dev/null 2>&1
     $wine wineboot </dev/null >/dev/null 2>&1 || true
     test -f "$WINEPREFIX/system.reg"
