@@ -355,6 +355,14 @@ void TForm::FocusFirstControl()
     ::SetFocus(handle_);
 }
 
+void TForm::FocusControl(TControl& control)
+{
+    if (GetActiveWindow() == handle_)
+        control.SetFocus();
+    else
+        lastFocus_ = control.Handle();
+}
+
 bool TForm::PressButton(TButton* button)
 {
     if (!button || !button->Visible() || !button->Enabled())

@@ -82,6 +82,10 @@ public:
     // Called by TButton when its Default property is set: one default per form.
     void DefaultButtonChanged(TButton* button);
 
+    // Gives control the focus: now when the form is the active window, otherwise
+    // when it is next activated (the focus never leaves another program's window).
+    void FocusControl(TControl& control);
+
     // Keyboard handling of the form, run by the message loops before dispatch.
     // True when the message was consumed.
     bool HandleDialogMessage(const MSG& msg);

@@ -220,6 +220,9 @@ void TfrmUpdate::EnableDone()
     btnCancel->SetEnabled(true);
     btnCancel->SetDefault(true);
     btnCancel->SetCaption(DoneCaption);
+    // Wherever the focus went while Cancel was disabled, Enter and Space must now
+    // press Done, not Help.
+    FocusControl(*btnCancel);
 }
 
 void TfrmUpdate::btnCancelClick()
