@@ -156,3 +156,30 @@ TEST(ChooseInstallationReal, EscapeReturnsNothingEvenWithAPreselection)
     TimerScript script({[] { test::PostKey(test::FindThreadForm("ORU Parcelon"), VK_ESCAPE); }});
     EXPECT_EQ(ChooseInstallation(2), 0);
 }
+
+// The item letters choose an item, with Alt or (outside an edit) without it, and
+// Enter then gives that item's number.
+TEST(ChooseInstallationReal, ItemLettersChooseAndEnterGivesTheChoice)
+{
+    ASSERT_EQ(ModalHook(), nullptr);
+    struct Row {
+        UINT message;
+        char letter;
+        int preselected;
+        int expected;
+    };
+    const Row rows[] = {{WM_SYSCHAR, 'n', 1, 2}, {WM_CHAR, 'N', 1, 2}, {WM_SYSCHAR, 'L', 2, 1}, {WM_CHAR, 'l', 0, 1}};
+    for (const Row& row : rows) {
+        HWND focus = nullptr;
+        TimerScript script({[&] {
+                                TfrmChooseExe* dialog = OpenDialog();
+                                ASSERT_NE(dialog, nullptr);
+                                focus = GetFocus();
+                                ASSERT_NE(focus, nullptr);
+                                PostMessageA(focus, row.message, static_cast<WPARAM>(row.letter),
+                                             row.message == WM_SYSCHAR ? 1 << 29 : 1);
+                            },
+                            [&] { test::PostKey(GetFocus(), VK_RETURN); }});
+        EXPECT_EQ(ChooseInstallation(row.preselected), row.expected) << row.letter;
+    }
+}
