@@ -22,7 +22,97 @@ TApplication::TApplication()
     title_ = dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+// The application window is not destroyed: forms made outside CreateForm may still
+// be owned by it, and destroying an owner destroys what it owns behind their backs.
+// The process's end takes it.
 TApplication::~TApplication() { DestroyForms(); }
+
+void TApplication::SetTitle(const std::string& title)
+{
+    title_ = title;
+    if (handle_)
+        SetWindowTextA(handle_, title_.c_str());
+}
+
+HWND TApplication::Handle()
+{
+    if (handle_)
+        return handle_;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    constexpr const char* className = "OruApplication";
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &TApplication::WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "MAINICON");
+    if (!wc.hIcon)
+        wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    wc.lpszClassName = className;
+    if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw EOSError("Cannot register the application window class", GetLastError());
+    // Without a size it has nothing to draw: only its task bar entry is seen.
+    handle_ = CreateWindowExA(0, className, title_.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                              nullptr, instance, nullptr);
+    if (!handle_)
+        throw EOSError("Cannot create the application window", GetLastError());
+    return handle_;
+}
+
+void TApplication::ShowHandle()
+{
+    HWND hwnd = Handle();
+    if (!IsWindowVisible(hwnd))
+        ShowWindow(hwnd, SW_SHOWNA);
+}
+
+void TApplication::Minimize()
+{
+    HWND hwnd = Handle();
+    if (IsIconic(hwnd))
+        return;
+    ShowOwnedPopups(hwnd, FALSE);
+    ShowWindow(hwnd, SW_MINIMIZE);
+}
+
+LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_SETFOCUS: {
+        // Activated from the task bar or Alt+Tab: the form the user last worked in
+        // takes over.
+        HWND popup = GetLastActivePopup(hwnd);
+        if (popup && popup != hwnd && IsWindowVisible(popup) && IsWindowEnabled(popup)) {
+            SetForegroundWindow(popup);
+            return 0;
+        }
+        break;
+    }
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_RESTORE && IsIconic(hwnd)) {
+            LRESULT result = DefWindowProcA(hwnd, msg, wParam, lParam);
+            ShowOwnedPopups(hwnd, TRUE);
+            if (HWND popup = GetLastActivePopup(hwnd); popup && popup != hwnd)
+                SetForegroundWindow(popup);
+            return result;
+        }
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            Application().Minimize();
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        // Closing from the task bar is closing the main form, with its own checks.
+        if (TForm* main = Application().MainForm()) {
+            main->Close();
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
 
 void TApplication::AdoptForm(std::unique_ptr<TForm> form)
 {

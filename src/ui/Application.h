@@ -25,7 +25,16 @@ public:
 
     // Initially the program file's name without folder and extension.
     const std::string& Title() const { return title_; }
-    void SetTitle(const std::string& title) { title_ = title; }
+    void SetTitle(const std::string& title);
+
+    // The window the task bar and Alt+Tab show under the title. Every form is owned
+    // by it, so the forms keep their own captions off the task bar, and minimising
+    // any form minimises the program. Created on first use.
+    HWND Handle();
+    // Puts the program on the task bar; a form calls it when it is shown.
+    void ShowHandle();
+    // Minimises the program: its forms hide until the task bar entry restores them.
+    void Minimize();
 
     // Whether Run() shows the main form before entering the loop.
     bool ShowMainForm() const { return showMainForm_; }
@@ -74,7 +83,10 @@ public:
 private:
     void AdoptForm(std::unique_ptr<TForm> form);
 
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
     std::string title_;
+    HWND handle_ = nullptr;
     std::string helpFile_;
     bool showMainForm_ = true;
     bool terminated_ = false;

@@ -76,7 +76,7 @@ TForm::TForm(const TFormArgs& args) : font_(std::make_unique<TFont>(args.FontNam
     int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     // WM_NCCREATE binds the window to this object (see WindowProc).
     HWND hwnd = CreateWindowExA(FormExStyle, FormClassName, args.Caption.c_str(), FormStyle, left, top, width,
-                                height, nullptr, nullptr, instance, this);
+                                height, Application().Handle(), nullptr, instance, this);
     if (!hwnd)
         throw EOSError("Cannot create the window \"" + args.Caption + "\"", GetLastError());
 }
@@ -149,6 +149,12 @@ LRESULT TForm::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
                 FocusFirstControl();
         }
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            Application().Minimize();
+            return 0;
+        }
+        break;
     case WM_HELP:
         if (helpContext_ != 0) {
             Application().HelpContext(helpContext_);
@@ -213,6 +219,7 @@ void TForm::Show()
 {
     if (!Visible()) {
         OnShow();
+        Application().ShowHandle();
         ShowWindow(handle_, SW_SHOW);
     }
     SetForegroundWindow(handle_);
@@ -277,6 +284,7 @@ TModalResult TForm::ShowModal()
     } restore{*this, disabled, previousActive};
 
     OnShow();
+    Application().ShowHandle();
     ShowWindow(handle_, SW_SHOW);
     SetForegroundWindow(handle_);
     FocusFirstControl();

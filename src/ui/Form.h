@@ -1,8 +1,8 @@
-// A top-level form over a Win32 window: created invisible, centred on the screen,
-// with a dialog border, system menu and minimise box. The form owns its controls
-// and routes their notifications; keyboard handling (Escape, Enter, Tab, arrows,
-// mnemonics) is the form's own, so WM_USER and the DM_* range stay free for the
-// form's private messages.
+// A top-level form over a Win32 window, owned by the application window: created
+// invisible, centred on the screen, with a dialog border, system menu and minimise
+// box. The form owns its controls and routes their notifications; keyboard handling
+// (Escape, Enter, Tab, arrows, mnemonics) is the form's own, so WM_USER and the DM_*
+// range stay free for the form's private messages.
 #pragma once
 
 #include <windows.h>

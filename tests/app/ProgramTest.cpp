@@ -100,6 +100,18 @@ TEST_F(ProgramTest, QuotedFolderWithTrailingBackslashReachesTheUpdateWindow) {
     HWND window = WaitForWindow(process.Id(), kWait, "", "ORU Parcelon Update");
     ASSERT_NE(window, nullptr) << "no update window";
     EXPECT_TRUE(ProcessWindows(process.Id(), "#32770").empty());
+    // The task bar and Alt+Tab list the visible unowned windows that are not tool
+    // windows: the program's one entry is the application's title, and the update
+    // window hangs from it under its own caption.
+    std::vector<std::string> listed;
+    for (HWND w : ProcessWindows(process.Id()))
+        if (!GetWindow(w, GW_OWNER) && !(GetWindowLongA(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+            listed.push_back(ReadWindow(w).Title);
+    EXPECT_EQ(listed, std::vector<std::string>{"ORU Update"});
+    HWND owner = GetWindow(window, GW_OWNER);
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(ReadWindow(owner).Title, "ORU Update");
+    EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
     // With nothing to apply, Done is offered after the window's pause.
     ASSERT_TRUE(WaitForButton(window, "Done", kWait));
     const TWindowInfo info = ReadWindow(window);

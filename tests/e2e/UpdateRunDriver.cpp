@@ -205,10 +205,8 @@ HWND EnabledButton(HWND window, const std::string& caption) {
 }
 
 HWND FindUpdateWindow(DWORD pid) {
-    for (HWND w : ProcessWindows(pid))
-        if (ClassName(w) != "#32770")
-            return w;
-    return nullptr;
+    const auto forms = ProcessWindows(pid, "OruForm");
+    return forms.empty() ? nullptr : forms.front();
 }
 
 TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {

@@ -170,16 +170,20 @@ TEST(ChooseInstallationReal, ItemLettersChooseAndEnterGivesTheChoice)
     };
     const Row rows[] = {{WM_SYSCHAR, 'n', 1, 2}, {WM_CHAR, 'N', 1, 2}, {WM_SYSCHAR, 'L', 2, 1}, {WM_CHAR, 'l', 0, 1}};
     for (const Row& row : rows) {
-        HWND focus = nullptr;
+        TfrmChooseExe* dialog = nullptr;
+        // Sent to the dialog's controls rather than to GetFocus(): other programs
+        // on the test desktop may hold the focus for a moment.
         TimerScript script({[&] {
-                                TfrmChooseExe* dialog = OpenDialog();
+                                dialog = OpenDialog();
                                 ASSERT_NE(dialog, nullptr);
-                                focus = GetFocus();
-                                ASSERT_NE(focus, nullptr);
-                                PostMessageA(focus, row.message, static_cast<WPARAM>(row.letter),
-                                             row.message == WM_SYSCHAR ? 1 << 29 : 1);
+                                PostMessageA(dialog->rgChooseExe->ItemHandle(0), row.message,
+                                             static_cast<WPARAM>(row.letter), row.message == WM_SYSCHAR ? 1 << 29 : 1);
                             },
-                            [&] { test::PostKey(GetFocus(), VK_RETURN); }});
+                            [&] { test::PostKey(dialog->rgChooseExe->ItemHandle(row.expected - 1), VK_RETURN); },
+                            [&] {
+                                if (dialog && dialog->Visible()) // the keys were lost: fail, do not hang
+                                    PostMessageA(dialog->Handle(), WM_CLOSE, 0, 0);
+                            }});
         EXPECT_EQ(ChooseInstallation(row.preselected), row.expected) << row.letter;
     }
 }

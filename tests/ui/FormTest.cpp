@@ -187,3 +187,18 @@ TEST(ModelessForm, LayoutIsClientSizedAndCentred)
     EXPECT_FALSE(style & WS_THICKFRAME);
     EXPECT_FALSE(form.Visible());
 }
+
+// Minimising any form minimises the program, whose task bar entry brings the form back.
+TEST(ModelessForm, MinimiseHidesTheFormUntilTheApplicationIsRestored)
+{
+    TForm form({.Caption = "Minimise"});
+    form.Show();
+    ASSERT_EQ(GetWindow(form.Handle(), GW_OWNER), Application().Handle());
+    SendMessageA(form.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(Application().Handle()));
+    EXPECT_FALSE(form.Visible());
+    SendMessageA(Application().Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(Application().Handle()));
+    EXPECT_TRUE(form.Visible());
+    form.Hide();
+}
