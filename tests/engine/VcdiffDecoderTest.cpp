@@ -81,6 +81,20 @@ TEST(VcdiffDecode, RunRepeatsOneDataByte) {
     EXPECT_EQ(Bytes(300, 'Q'), DecodeBytes({}, BuildDelta({PlainWindow(300, {'Q'}, inst)})));
 }
 
+// Sizes on both sides of the step from three-byte to four-byte integers, in every
+// field they reach: the window lengths and each instruction's size.
+TEST(VcdiffDecode, SizesAcrossTheFourByteIntegerBoundary) {
+    for (uint64_t n : {uint64_t{(1 << 21) - 1}, uint64_t{1 << 21}}) {
+        Bytes data = RandomBytes(n, 7);
+        Bytes run = DecodeBytes({}, BuildDelta({PlainWindow(n, {'r'}, Concat({Bytes{kRun0}, Varint(n)}))}));
+        EXPECT_TRUE(run == Bytes(n, 'r')) << n;
+        EXPECT_TRUE(DecodeBytes({}, BuildDelta({PlainWindow(n, data, Concat({Bytes{Add(0)}, Varint(n)}))})) == data)
+            << n;
+        WindowLayout copy = SourceWindow(n, n, {}, Concat({Bytes{Copy(0, 0)}, Varint(n)}), {0});
+        EXPECT_TRUE(DecodeBytes(data, BuildDelta({copy})) == data) << n;
+    }
+}
+
 TEST(VcdiffDecode, TargetWindowsCopyFromEarlierOutputNotFromBytesBeforeIt) {
     WindowLayout first = PlainWindow(5, Str("hello"), {Add(5)});
     WindowLayout second = SourceWindow(4, 8, {}, {Copy(0, 4), Copy(0, 4)}, {0, 4});
