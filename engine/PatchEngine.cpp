@@ -7,6 +7,7 @@
 #include "engine/PatchCommandLine.h"
 #include "engine/PatchDelta.h"
 #include "engine/PatchReader.h"
+#include "engine/PatchRecovery.h"
 #include "engine/PatchTransaction.h"
 
 #include <algorithm>
@@ -198,6 +199,10 @@ uint32_t TPatchEngine::Apply(const std::string& targetFolder,
 }
 
 uint32_t TPatchEngine::Execute(const std::string& targetFolder, const std::string& patchFile) {
+    targetFolder_ = targetFolder;
+    patchFile_ = patchFile;
+    if (files_.Query(JournalPath()).Exists && !Recover())
+        return resRestoreFailed;
     TFileState state = files_.Query(patchFile);
     if (!state.Exists || state.IsFolder) {
         // Nothing can be done whatever the host answers.
@@ -265,6 +270,37 @@ uint32_t TPatchEngine::Execute(const std::string& targetFolder, const std::strin
                                    std::to_string(added) + " added, " + std::to_string(deleted) +
                                    " deleted, " + std::to_string(current) + " already up to date.");
     return result;
+}
+
+std::string TPatchEngine::JournalPath() const { return files_.Join(targetFolder_, kJournalName); }
+
+bool TPatchEngine::Recover() {
+    const std::string path = JournalPath();
+    if (options_.VerifyOnly) {
+        // A check changes nothing, so it only tells what the next update will find.
+        Text(cbWarning, "An earlier update of " + targetFolder_ +
+                            " was interrupted; the next update finishes or undoes it first (" + path + ").");
+        return true;
+    }
+    TRecoveryOutcome outcome;
+    try {
+        outcome = RecoverRun(files_, path, targetFolder_);
+    } catch (const EJournalError& e) {
+        Text(cbError, "The journal of an interrupted update, " + path + ", cannot be used: " + e.Message() +
+                          ". Nothing was changed.");
+        return false;
+    }
+    for (const std::string& w : outcome.Warnings)
+        Text(cbWarning, w);
+    for (const std::string& f : outcome.Failures)
+        Text(cbError, f);
+    if (!outcome.Failures.empty()) {
+        Text(cbRestore, "An interrupted update could not be completed; see the messages above.");
+        return false;
+    }
+    Text(cbRestore, outcome.Finished ? "An interrupted update was found and finished: every file it changed is new."
+                                     : "An interrupted update was found and undone: every file is as it was before it.");
+    return true;
 }
 
 bool TPatchEngine::ResolveGroups(const std::string& targetFolder, std::vector<std::string>& folders,
@@ -409,18 +445,29 @@ void TPatchEngine::Build(TJob& job, TStream& patch, TPatchTransaction& tx) {
     if (sink.Written() != e.NewSize || sink.Digest() != e.NewHash)
         throw EPatchApplyError("The rebuilt " + job.Target +
                                " does not have the expected content.");
+    // On disk before the journal says it may be moved in.
+    out->Flush();
 }
 
 uint32_t TPatchEngine::Change(std::vector<TJob>& jobs, TStream& patch) {
     size_t work =
         std::count_if(jobs.begin(), jobs.end(), [](const TJob& j) { return !j.UpToDate; });
-    TPatchTransaction tx(files_);
+    std::unique_ptr<TPatchTransaction> started;
+    try {
+        started = std::make_unique<TPatchTransaction>(files_, JournalPath(), targetFolder_, patchFile_);
+    } catch (const Exception& e) {
+        TextQuietly(cbError, "The update cannot start its journal: " + e.Message() + " Nothing was changed.");
+        return resApplyFailed;
+    }
+    TPatchTransaction& tx = *started;
     for (const TJob& job : jobs)
         tx.Reserve(job.Target);
     auto restore = [&](uint32_t failed) {
         std::vector<std::string> failures = tx.Rollback();
         for (const std::string& f : failures)
             TextQuietly(cbError, f);
+        for (const std::string& w : tx.Warnings())
+            TextQuietly(cbWarning, w);
         if (!failures.empty()) {
             TextQuietly(cbRestore, "Some files could not be restored; see the messages above.");
             return static_cast<uint32_t>(resRestoreFailed);
@@ -440,23 +487,29 @@ uint32_t TPatchEngine::Change(std::vector<TJob>& jobs, TStream& patch) {
             Call(cbFileDone, nullptr);
         }
         Call(cbPhaseEnd, nullptr);
-        bool restartAnnounced = false;
-        for (TJob& job : jobs) {
+        std::vector<const TJob*> planned;
+        for (const TJob& job : jobs) {
             if (job.UpToDate)
                 continue;
-            TSwapOutcome outcome = TSwapOutcome::Done;
-            switch (job.Entry->Action) {
+            const TPatchEntry& e = *job.Entry;
+            switch (e.Action) {
             case TPatchAction::Patch:
-                outcome = tx.Replace(job.Target, job.Temporary);
+                tx.Plan(TSwapAction::Replace, job.Target, job.Temporary, e.NewHash);
                 break;
             case TPatchAction::Add:
-                tx.Install(job.Target, job.Temporary);
+                tx.Plan(TSwapAction::Add, job.Target, job.Temporary, e.NewHash);
                 break;
             case TPatchAction::Delete:
-                outcome = tx.Remove(job.Target);
+                tx.Plan(TSwapAction::Delete, job.Target, {}, e.OldHash);
                 break;
             }
-            if (outcome == TSwapOutcome::AtRestart) {
+            planned.push_back(&job);
+        }
+        tx.BeginSwaps();
+        bool restartAnnounced = false;
+        for (size_t i = 0; i < planned.size(); ++i) {
+            const TJob& job = *planned[i];
+            if (tx.Swap(i) == TSwapOutcome::AtRestart) {
                 Text(cbWarning,
                      job.Target + " is in use by another program; it will be " +
                          (job.Entry->Action == TPatchAction::Delete ? "deleted" : "replaced") +

@@ -43,6 +43,10 @@ class TPatchEngine {
     uint32_t Change(std::vector<TJob>& jobs, TStream& patch);
     void Build(TJob& job, TStream& patch, TPatchTransaction& tx);
     bool IsFolder(const std::string& path);
+    std::string JournalPath() const;
+    // Finishes or undoes the run whose journal lies in the target folder; false
+    // when that could not be done and the run must stop.
+    bool Recover();
     TSha256Digest HashFile(const std::string& path);
 
     void* Call(uint32_t id, void* parm);                // a null reply throws the abort
@@ -56,6 +60,8 @@ class TPatchEngine {
     TPatchCallback callback_;
     TEngineOptions options_;
     TPatchDirectory dir_;
+    std::string targetFolder_;
+    std::string patchFile_;
     uint64_t idleBytes_ = 0;
     bool aborted_ = false;
     int lastProgressStep_ = -1;

@@ -69,6 +69,10 @@ class TFdStream : public TStream {
         if (::ftruncate(fd_, size) != 0)
             Fail("Cannot set the size of", path_);
     }
+    void Flush() override {
+        if (::fdatasync(fd_) != 0)
+            Fail("Cannot flush", path_);
+    }
 
   private:
     int fd_;
@@ -111,6 +115,30 @@ class TPosixPatchFiles : public TPatchFiles {
             Fail("Cannot rename '" + from + "' to", to, EEXIST);
         if (::rename(from.c_str(), to.c_str()) != 0)
             Fail("Cannot rename '" + from + "' to", to);
+    }
+    void ReplaceFile(const std::string& from, const std::string& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            Fail("Cannot move '" + from + "' over", to);
+    }
+    void KeepCopy(const std::string& existing, const std::string& copy) override {
+        if (::link(existing.c_str(), copy.c_str()) == 0)
+            return;
+        if (errno != EPERM && errno != EXDEV && errno != EMLINK && errno != ENOTSUP)
+            Fail("Cannot keep a copy of '" + existing + "' as", copy);
+        auto in = OpenRead(existing);
+        auto out = CreateNew(copy);
+        out->CopyFrom(*in, 0);
+        out->Flush();
+    }
+    void FlushFolder(const std::string& folder) override {
+        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            Fail("Cannot open the folder", folder);
+        int rc = ::fsync(fd);
+        int err = errno;
+        ::close(fd);
+        if (rc != 0)
+            Fail("Cannot flush the folder", folder, err);
     }
     void Remove(const std::string& path) override {
         if (::unlink(path.c_str()) != 0)

@@ -80,6 +80,10 @@ class THandleStream : public TStream {
             Fail("Cannot set the size of", path_);
         Seek(std::min(keep, size), SeekOrigin::Begin);
     }
+    void Flush() override {
+        if (!FlushFileBuffers(handle_))
+            Fail("Cannot flush", path_);
+    }
 
   private:
     HANDLE handle_;
@@ -117,6 +121,39 @@ class TWindowsPatchFiles : public TPatchFiles {
         if (!MoveFileExA(from.c_str(), to.c_str(), 0))
             Fail("Cannot rename '" + from + "' to", to);
     }
+    void ReplaceFile(const std::string& from, const std::string& to) override {
+        constexpr DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+        if (MoveFileExA(from.c_str(), to.c_str(), flags))
+            return;
+        DWORD code = GetLastError();
+        // A read-only target refuses to be replaced, though it may be renamed; the
+        // new file does not inherit the attribute, as a newly built file would not.
+        DWORD attributes = GetFileAttributesA(to.c_str());
+        if (code == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_READONLY)) {
+            SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+            if (MoveFileExA(from.c_str(), to.c_str(), flags))
+                return;
+            code = GetLastError();
+            SetFileAttributesA(to.c_str(), attributes);
+        }
+        Fail("Cannot move '" + from + "' over", to, code);
+    }
+    void KeepCopy(const std::string& existing, const std::string& copy) override {
+        if (CreateHardLinkA(copy.c_str(), existing.c_str(), nullptr))
+            return;
+        DWORD code = GetLastError();
+        // FAT volumes and network shares may have no hard links: copy instead.
+        if (code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED &&
+            code != ERROR_NOT_SAME_DEVICE && code != ERROR_TOO_MANY_LINKS && code != ERROR_ACCESS_DENIED)
+            Fail("Cannot keep a copy of '" + existing + "' as", copy, code);
+        auto in = OpenRead(existing);
+        auto out = CreateNew(copy);
+        out->CopyFrom(*in, 0);
+        out->Flush();
+    }
+    // MOVEFILE_WRITE_THROUGH and NTFS's own journal already make renames durable.
+    void FlushFolder(const std::string&) override {}
     void Remove(const std::string& path) override {
         DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))

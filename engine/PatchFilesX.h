@@ -39,6 +39,14 @@ class TPatchFiles {
     virtual std::unique_ptr<TStream> CreateNew(const std::string& path) = 0;
     // Never replaces an existing file.
     virtual void Rename(const std::string& from, const std::string& to) = 0;
+    // from takes to's place in one step, so that to is never missing: to is wholly
+    // its old or wholly its new content at every instant. Written through to disk.
+    virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
+    // Makes copy a second name for existing's content (a hard link where the volume
+    // has them, else a copy flushed to disk); copy must not exist.
+    virtual void KeepCopy(const std::string& existing, const std::string& copy) = 0;
+    // Makes the folder's entries (names created, renamed, removed) durable.
+    virtual void FlushFolder(const std::string& folder) = 0;
     // Also removes read-only files.
     virtual void Remove(const std::string& path) = 0;
     virtual void MakeFolder(const std::string& path) = 0;

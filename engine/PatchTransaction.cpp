@@ -1,9 +1,14 @@
-// The undo log of a patch run.
 #include "engine/PatchTransaction.h"
+
+#include "engine/PatchRecovery.h"
 
 namespace oru::patch {
 
-TPatchTransaction::TPatchTransaction(TPatchFiles& files) : files_(files) {}
+TPatchTransaction::TPatchTransaction(TPatchFiles& files, const std::string& journalPath,
+                                     const std::string& folder, const std::string& patchFile)
+    : files_(files), journal_(files, journalPath, folder, patchFile) {
+    reserved_.insert(PathKey(journalPath));
+}
 
 TPatchTransaction::~TPatchTransaction() {
     if (!finished_) {
@@ -14,9 +19,13 @@ TPatchTransaction::~TPatchTransaction() {
     }
 }
 
-void TPatchTransaction::Reserve(const std::string& path) {
-    reserved_.insert(PathKey(path));
+void TPatchTransaction::Record(const TJournalRecord& record) {
+    // Written before the step it describes, so the journal names all that may exist.
+    journal_.Append(record);
+    records_.push_back(record);
 }
+
+void TPatchTransaction::Reserve(const std::string& path) { reserved_.insert(PathKey(path)); }
 
 std::string TPatchTransaction::FreeName(const std::string& target, const char* suffix) {
     for (int n = 0; n < 1000; ++n) {
@@ -39,8 +48,8 @@ void TPatchTransaction::EnsureFolders(const std::string& base, const std::string
         current = files_.Join(current, part);
         TFileState state = files_.Query(current);
         if (!state.Exists) {
+            Record({TJournalKind::Folder, current, {}, {}, {}});
             files_.MakeFolder(current);
-            steps_.push_back({TStepKind::FolderCreated, current, {}});
         } else if (!state.IsFolder) {
             throw EPatchFileError("Cannot create the folder '" + current +
                                   "': a file has that name");
@@ -54,110 +63,120 @@ void TPatchTransaction::EnsureFolders(const std::string& base, const std::string
 std::string TPatchTransaction::CreateTemporary(const std::string& target,
                                                std::unique_ptr<TStream>& stream) {
     std::string name = FreeName(target, ".~oru-new");
+    Record({TJournalKind::Temporary, name, {}, {}, {}});
     stream = files_.CreateNew(name);
-    steps_.push_back({TStepKind::TempCreated, name, {}});
     return name;
 }
 
-TSwapOutcome TPatchTransaction::Replace(const std::string& target, const std::string& temporary) {
-    std::string backup = FreeName(target, ".~oru-old");
-    try {
-        files_.Rename(target, backup);
-    } catch (const EPatchFileError& e) {
-        if (!e.InUse)
-            throw;
-        steps_.push_back({TStepKind::ReplaceLater, target, temporary});
-        return TSwapOutcome::AtRestart;
+size_t TPatchTransaction::Plan(TSwapAction action, const std::string& target,
+                               const std::string& temporary, const TSha256Digest& hash) {
+    TJournalRecord r;
+    r.Target = target;
+    r.Temporary = temporary;
+    r.Hash = hash;
+    switch (action) {
+    case TSwapAction::Replace:
+        r.Kind = TJournalKind::Replace;
+        r.Backup = FreeName(target, ".~oru-old");
+        break;
+    case TSwapAction::Add:
+        r.Kind = TJournalKind::Add;
+        break;
+    case TSwapAction::Delete:
+        r.Kind = TJournalKind::Delete;
+        r.Backup = FreeName(target, ".~oru-old");
+        break;
     }
-    steps_.push_back({TStepKind::MovedAside, target, backup});
-    files_.Rename(temporary, target);
-    steps_.push_back({TStepKind::MovedIn, target, temporary});
-    return TSwapOutcome::Done;
+    Record(r);
+    swaps_.push_back(records_.size() - 1);
+    return swaps_.size() - 1;
 }
 
-void TPatchTransaction::Install(const std::string& target, const std::string& temporary) {
-    files_.Rename(temporary, target);
-    steps_.push_back({TStepKind::MovedIn, target, temporary});
-}
+void TPatchTransaction::BeginSwaps() { journal_.Flush(); }
 
-TSwapOutcome TPatchTransaction::Remove(const std::string& target) {
-    std::string backup = FreeName(target, ".~oru-old");
-    try {
-        files_.Rename(target, backup);
-    } catch (const EPatchFileError& e) {
-        if (!e.InUse)
-            throw;
-        steps_.push_back({TStepKind::DeleteLater, target, {}});
-        return TSwapOutcome::AtRestart;
+TSwapOutcome TPatchTransaction::Swap(size_t swap) {
+    const TJournalRecord r = records_[swaps_.at(swap)];
+    switch (r.Kind) {
+    case TJournalKind::Replace:
+        try {
+            // The backup exists before the target changes, so an undo always has it.
+            files_.KeepCopy(r.Target, r.Backup);
+            files_.ReplaceFile(r.Temporary, r.Target);
+        } catch (const EPatchFileError& e) {
+            if (!e.InUse)
+                throw;
+            queued_.push_back({r.Target, r.Temporary});
+            return TSwapOutcome::AtRestart;
+        }
+        return TSwapOutcome::Done;
+    case TJournalKind::Add:
+        files_.Rename(r.Temporary, r.Target);
+        return TSwapOutcome::Done;
+    case TJournalKind::Delete:
+        try {
+            files_.Rename(r.Target, r.Backup);
+        } catch (const EPatchFileError& e) {
+            if (!e.InUse)
+                throw;
+            queued_.push_back({r.Target, {}});
+            return TSwapOutcome::AtRestart;
+        }
+        return TSwapOutcome::Done;
+    default:
+        throw EPatchFileError("Not a swap");
     }
-    steps_.push_back({TStepKind::MovedAside, target, backup});
-    return TSwapOutcome::Done;
 }
 
 std::vector<std::string> TPatchTransaction::Commit() {
-    // Replacements first: undoing one only needs its temporary gone, whereas a
-    // registered deletion cannot be taken back, so deletions come last.
-    for (const TStep& s : steps_)
-        if (s.Kind == TStepKind::ReplaceLater)
-            files_.ReplaceAtRestart(s.Other, s.Path);
-    for (const TStep& s : steps_)
-        if (s.Kind == TStepKind::DeleteLater)
-            files_.DeleteAtRestart(s.Path);
-    finished_ = true;
-    std::vector<std::string> warnings;
-    for (const TStep& s : steps_) {
-        if (s.Kind != TStepKind::MovedAside)
-            continue;
-        try {
-            files_.Remove(s.Other);
-        } catch (const EPatchFileError& e) {
-            try {
-                files_.DeleteAtRestart(s.Other);
-                warnings.push_back("The old file '" + s.Other +
-                                   "' is in use; it will be deleted at restart.");
-            } catch (const EPatchFileError&) {
-                warnings.push_back("The old file '" + s.Other +
-                                   "' could not be deleted: " + e.Message());
-            }
-        }
+    if (!queued_.empty()) {
+        // Recorded first: once one is registered the run can only be finished,
+        // since a recovery cannot take back what the restart will do.
+        for (const TQueued& q : queued_)
+            Record({TJournalKind::Queued, q.Target, q.Temporary, {}, {}});
+        journal_.Flush();
+        // Replacements first: undoing one only needs its temporary gone, whereas a
+        // registered deletion cannot be taken back, so deletions come last.
+        for (const TQueued& q : queued_)
+            if (!q.Temporary.empty())
+                files_.ReplaceAtRestart(q.Temporary, q.Target);
+        for (const TQueued& q : queued_)
+            if (q.Temporary.empty())
+                files_.DeleteAtRestart(q.Target);
+        Record({TJournalKind::Registered, {}, {}, {}, {}});
     }
-    steps_.clear();
+    Record({TJournalKind::Commit, {}, {}, {}, {}});
+    journal_.Flush();
+    finished_ = true;
+    std::vector<std::string> failures;
+    std::vector<std::string> warnings = FinishRecords(files_, records_, false, failures);
+    warnings.insert(warnings.end(), failures.begin(), failures.end());
+    try {
+        if (failures.empty())
+            journal_.Discard();
+    } catch (const EPatchFileError& e) {
+        warnings.push_back("The journal '" + journal_.Path() + "' could not be deleted: " + e.Message());
+    }
     return warnings;
 }
 
 std::vector<std::string> TPatchTransaction::Rollback() {
-    std::vector<std::string> failures;
-    for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+    finished_ = true;
+    try {
+        // Should this undo be cut short, the next run must go on undoing, even
+        // past a commit point the journal already holds.
+        Record({TJournalKind::Undo, {}, {}, {}, {}});
+        journal_.Flush();
+    } catch (const Exception&) {
+        // The undo matters more than the record of it.
+    }
+    std::vector<std::string> failures = UndoRecords(files_, records_);
+    if (failures.empty()) {
         try {
-            switch (it->Kind) {
-            case TStepKind::FolderCreated:
-                files_.RemoveFolder(it->Path);
-                break;
-            case TStepKind::TempCreated:
-                if (files_.Query(it->Path).Exists)
-                    files_.Remove(it->Path);
-                break;
-            case TStepKind::MovedAside:
-                files_.Rename(it->Other, it->Path);
-                break;
-            case TStepKind::MovedIn:
-                files_.Rename(it->Path, it->Other);
-                break;
-            case TStepKind::ReplaceLater:
-            case TStepKind::DeleteLater:
-                break; // nothing was registered yet
-            }
+            journal_.Discard();
         } catch (const Exception& e) {
-            if (it->Kind == TStepKind::MovedAside)
-                failures.push_back("'" + it->Path +
-                                   "' could not be restored; the original is kept as '" +
-                                   it->Other + "': " + e.Message());
-            else
-                failures.push_back(e.Message());
+            warnings_.push_back("The journal '" + journal_.Path() + "' could not be deleted: " + e.Message());
         }
     }
-    steps_.clear();
-    finished_ = true;
     return failures;
 }
 

@@ -24,6 +24,8 @@ public:
 
     virtual int64_t GetSize();
     virtual void SetSize(int64_t size);
+    // Makes what was written durable; nothing to do for a stream with no disk below it.
+    virtual void Flush() {}
     int64_t GetPosition() { return Seek(0, SeekOrigin::Current); }
     void SetPosition(int64_t pos) { Seek(pos, SeekOrigin::Begin); }
 

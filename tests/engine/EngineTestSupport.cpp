@@ -138,6 +138,8 @@ bool TRecorder::HasText(uint32_t id, const std::string& fragment) const {
 
 void TFaultyFiles::Step(const std::string& what) {
     ++Operations;
+    if (BeforeStep)
+        BeforeStep(Operations, what);
     if (!Failed && Operations == FailAt) {
         Failed = true;
         throw EPatchFileError("Injected failure: " + what);
@@ -158,6 +160,7 @@ class TFaultyStream : public TStream {
     int64_t Seek(int64_t o, SeekOrigin r) override { return inner_->Seek(o, r); }
     int64_t GetSize() override { return inner_->GetSize(); }
     void SetSize(int64_t s) override { inner_->SetSize(s); }
+    void Flush() override { inner_->Flush(); }
 
   private:
     std::unique_ptr<TStream> inner_;
@@ -175,6 +178,18 @@ void TFaultyFiles::Rename(const std::string& from, const std::string& to) {
         throw EPatchFileError("Injected sharing violation: " + from, true);
     Step("rename " + from);
     real_.Rename(from, to);
+}
+
+void TFaultyFiles::ReplaceFile(const std::string& from, const std::string& to) {
+    if (InUse.count(to))
+        throw EPatchFileError("Injected sharing violation: " + to, true);
+    Step("replace " + to);
+    real_.ReplaceFile(from, to);
+}
+
+void TFaultyFiles::KeepCopy(const std::string& existing, const std::string& copy) {
+    Step("keep a copy of " + existing);
+    real_.KeepCopy(existing, copy);
 }
 
 void TFaultyFiles::Remove(const std::string& path) {

@@ -70,7 +70,7 @@ class TRecorder {
 
 // Forwards to the platform's own operations, except that:
 // - the FailAt-th changing operation (counted from 1; 0 = never) throws once,
-// - renaming a file named in InUse away throws a sharing violation,
+// - renaming a file named in InUse away, or replacing it, throws a sharing violation,
 // - restart requests are recorded, not made (FailRestart makes them throw).
 class TFaultyFiles : public oru::patch::TPatchFiles {
   public:
@@ -81,6 +81,9 @@ class TFaultyFiles : public oru::patch::TPatchFiles {
     std::set<std::string> InUse; // native paths
     std::vector<std::pair<std::string, std::string>> ReplacedAtRestart;
     std::vector<std::string> DeletedAtRestart;
+    // Called before each changing operation with its number; a kill test ends the
+    // process here.
+    std::function<void(int operation, const std::string& what)> BeforeStep;
 
     oru::patch::TFileState Query(const std::string& path) override { return real_.Query(path); }
     std::unique_ptr<TStream> OpenRead(const std::string& path) override {
@@ -88,6 +91,9 @@ class TFaultyFiles : public oru::patch::TPatchFiles {
     }
     std::unique_ptr<TStream> CreateNew(const std::string& path) override;
     void Rename(const std::string& from, const std::string& to) override;
+    void ReplaceFile(const std::string& from, const std::string& to) override;
+    void KeepCopy(const std::string& existing, const std::string& copy) override;
+    void FlushFolder(const std::string& folder) override { real_.FlushFolder(folder); }
     void Remove(const std::string& path) override;
     void MakeFolder(const std::string& path) override;
     void RemoveFolder(const std::string& path) override;

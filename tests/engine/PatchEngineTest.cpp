@@ -3,6 +3,7 @@
 #include "EngineTestSupport.h"
 
 #include "engine/PatchEngine.h"
+#include "engine/PatchJournal.h"
 
 #include <gtest/gtest.h>
 
@@ -225,7 +226,13 @@ TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
             break;
         }
         ++failures;
-        if (result == resOk) {
+        if (result == resOk && s.Exists("target/" + std::string(kJournalName))) {
+            // A journal that could not be deleted is the next run's to remove.
+            EXPECT_TRUE(rec.HasText(cbWarning, "could not be deleted")) << "operation " << k;
+            TRecorder next;
+            EXPECT_EQ(Run(next), resOk);
+            EXPECT_EQ(s.Snapshot("target"), after) << "operation " << k;
+        } else if (result == resOk) {
             // A backup that could not be removed is left for the restart.
             ASSERT_EQ(files.DeletedAtRestart.size(), 1u) << "operation " << k;
             auto snap = s.Snapshot("target");
@@ -237,9 +244,18 @@ TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
             EXPECT_TRUE(rec.HasText(cbWarning, "will be deleted at restart"));
         } else {
             EXPECT_EQ(result, resApplyFailed) << "operation " << k;
-            EXPECT_EQ(s.Snapshot("target"), before) << "operation " << k;
+            auto snap = s.Snapshot("target");
+            if (snap.erase(kJournalName)) {
+                // Only the journal's own removal failed: the next run removes it.
+                EXPECT_TRUE(rec.HasText(cbWarning, "could not be deleted")) << "operation " << k;
+                TRecorder next;
+                EXPECT_EQ(Run(next), resOk);
+                EXPECT_EQ(s.Snapshot("target"), after) << "operation " << k;
+            }
+            EXPECT_EQ(snap, before) << "operation " << k;
             EXPECT_TRUE(rec.HasText(cbError, "Injected failure"));
-            EXPECT_TRUE(rec.HasText(cbRestore, "restored"));
+            EXPECT_TRUE(rec.HasText(cbRestore, "restored") || rec.HasText(cbError, "Nothing was changed"))
+                << "operation " << k;
         }
     }
     EXPECT_GT(failures, 10);
