@@ -101,6 +101,22 @@ bool Split(const uint8_t* p, uint32_t size, char& kind, std::string (&s)[3], TSh
     return true;
 }
 
+// Whether a whole record of a known kind, with its checksum right, starts anywhere
+// after from: then the bytes at from are damage, not the tail of a cut-short write.
+bool RecordFollows(const std::vector<uint8_t>& data, size_t from) {
+    for (size_t at = from + 1; at + 8 <= data.size(); ++at) {
+        uint32_t size = GetU32(data.data() + at);
+        if (size < 1 + 3 * 4 + 32 || size > kMaxBody || data.size() - at - 8 < size)
+            continue;
+        if (!KnownKind(static_cast<char>(data[at + 4])))
+            continue;
+        std::string body(reinterpret_cast<const char*>(data.data() + at + 4), size);
+        if (GetU32(data.data() + at + 4 + size) == Crc(body))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool TJournal::Has(TJournalKind kind) const {
@@ -116,7 +132,7 @@ TJournal ReadJournal(TStream& in) {
     std::vector<uint8_t> data = ReadAll(in);
     TJournal journal;
     // Cut short while its start was being written: the run had changed nothing yet.
-    if (data.size() < sizeof kMagic && std::memcmp(data.data(), kMagic, data.size()) == 0) {
+    if (data.size() < sizeof kMagic && (data.empty() || std::memcmp(data.data(), kMagic, data.size()) == 0)) {
         journal.TornTail = true;
         return journal;
     }
@@ -139,7 +155,7 @@ TJournal ReadJournal(TStream& in) {
         const size_t next = complete ? at + 4 + size + 4 : data.size();
         if (!good) {
             // Only the record being written when the run stopped may be cut or garbled.
-            if (next < data.size())
+            if (next < data.size() || RecordFollows(data, at))
                 throw EJournalError("its record at byte " + std::to_string(at) + " is damaged");
             journal.TornTail = true;
             break;
@@ -153,14 +169,15 @@ TJournal ReadJournal(TStream& in) {
         }
         at = next;
     }
-    if (!header && !journal.TornTail)
-        throw EJournalError("its header is missing");
+    // Only the magic: cut short before the header, when nothing had changed yet.
+    if (!header)
+        journal.TornTail = true;
     return journal;
 }
 
 TJournalWriter::TJournalWriter(TPatchFiles& files, const std::string& path,
                                const std::string& folder, const std::string& patchFile)
-    : files_(files), path_(path), folder_(folder) {
+    : files_(files), path_(path), folder_(path.substr(0, path.find_last_of("\\/") + 1)) {
     std::string start(kMagic, sizeof kMagic);
     start += Encode(kHeaderKind, folder, patchFile, {}, {});
     stream_ = files_.CreateNew(path_);
