@@ -198,6 +198,19 @@ uint32_t TPatchEngine::Apply(const std::string& targetFolder,
     });
 }
 
+uint32_t TPatchEngine::RecoverOnly(const std::string& targetFolder) noexcept {
+    return Guard([&]() -> uint32_t {
+        Call(cbStart, nullptr);
+        targetFolder_ = targetFolder;
+        patchFile_.clear();
+        if (!files_.Query(JournalPath()).Exists) {
+            Text(cbNote, "No interrupted update was found in " + targetFolder + ".");
+            return resOk;
+        }
+        return Recover() ? resOk : resRestoreFailed;
+    });
+}
+
 uint32_t TPatchEngine::Execute(const std::string& targetFolder, const std::string& patchFile) {
     targetFolder_ = targetFolder;
     patchFile_ = patchFile;

@@ -32,6 +32,8 @@ class TPatchEngine {
     uint32_t Run(const std::string& commandLine) noexcept;
     // The same with the two paths given directly.
     uint32_t Apply(const std::string& targetFolder, const std::string& patchFile) noexcept;
+    // Only finishes or undoes an interrupted run over targetFolder, without a patch.
+    uint32_t RecoverOnly(const std::string& targetFolder) noexcept;
 
   private:
     struct TJob;

@@ -62,4 +62,20 @@ rm -rf target && cp -r old target
 expect 1 "$ORUPACK" apply target bad.rtp
 grep -q "0x8002" err.txt
 diff -r target old
+
+# An interrupted run: verify reports it, recover undoes it; a foreign journal is
+# refused and stays, with the installation untouched.
+rm -rf target && cp -r old target && printf 'ORUJRNL1' > target/ORUPATCH.~oru-journal
+expect 0 "$ORUPACK" verify target p.rtp
+grep -q "was interrupted" out.txt
+expect 0 "$ORUPACK" recover target
+grep -q "found and undone" out.txt
+test ! -e target/ORUPATCH.~oru-journal
+diff -r target old
+printf 'PK\003\004' > target/ORUPATCH.~oru-journal
+expect 1 "$ORUPACK" recover target
+grep -q "cannot be used: it is not a journal of this engine" err.txt
+test -e target/ORUPATCH.~oru-journal
+expect 1 "$ORUPACK" apply target p.rtp
+rm target/ORUPATCH.~oru-journal && diff -r target old
 echo "orupack patch commands: all checks passed"

@@ -193,6 +193,15 @@ int RunVerify(const std::vector<std::string>& args) {
     return Finish(engine.Apply(parsed.Positional[0], parsed.Positional[1]));
 }
 
+int RunRecover(const std::vector<std::string>& args) {
+    ParsedArgs parsed = ParseArgs(args, {});
+    if (parsed.Positional.size() != 1)
+        throw UsageError("expected the target folder");
+    TCallbackPrinter printer({}, false);
+    TPatchEngine engine(SystemPatchFiles(), std::ref(printer));
+    return Finish(engine.RecoverOnly(parsed.Positional[0]));
+}
+
 int RunApply(const std::vector<std::string>& args) {
     ParsedArgs parsed = ParseArgs(args, {"engine", "folder", "drives"});
     if (parsed.Positional.size() != 2)
@@ -233,8 +242,20 @@ const CommandRegistration registration{
      "original or already the updated version. Exit status 0 when the patch can be\n"
      "applied, 1 otherwise.\n"
      "\n"
-     "  --folder NAME=DIR   where group NAME lives when TARGET_DIR\\FOLDER does not exist\n",
+     "  --folder NAME=DIR   where group NAME lives when TARGET_DIR\\FOLDER does not exist\n"
+     "\n"
+     "An update of TARGET_DIR that was interrupted (its journal ORUPATCH.~oru-journal lies\n"
+     "there) is reported; the next update or 'orupack recover' finishes or undoes it.\n",
      &RunVerify},
+    {"recover", "TARGET_DIR",
+     "finish or undo an interrupted update of TARGET_DIR, without a patch",
+     "An update cut short (a kill, a log-off, a power cut) leaves its journal\n"
+     "ORUPATCH.~oru-journal in TARGET_DIR. This finishes the update when it had passed\n"
+     "its commit point, and undoes it otherwise, so that every file is wholly old or\n"
+     "wholly new; then it removes every temporary, backup and the journal. A journal\n"
+     "that is damaged or not ours is refused and nothing is changed. The next update\n"
+     "does the same by itself before it starts. Exit status 0 when the folder is clean.\n",
+     &RunRecover},
     {"apply", "TARGET_DIR PATCH [--engine DLL] [--folder NAME=DIR]... [--drives LETTERS]",
      "apply a patch through the engine and print every callback",
      "Builds the engine command line (optional -d switch, then both paths in double\n"
