@@ -123,6 +123,17 @@ class TWindowsPatchFiles : public TPatchFiles {
     }
     void ReplaceFile(const std::string& from, const std::string& to) override {
         constexpr DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+        // A target another program holds without sharing deletion is in use: ask
+        // first, since some systems let the replacement pass over such a file.
+        HANDLE probe = CreateFileA(to.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) {
+            DWORD code = GetLastError();
+            if (IsInUse(code))
+                Fail("Cannot move '" + from + "' over", to, code);
+        } else {
+            CloseHandle(probe);
+        }
         if (MoveFileExA(from.c_str(), to.c_str(), flags))
             return;
         DWORD code = GetLastError();
