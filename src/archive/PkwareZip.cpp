@@ -281,26 +281,17 @@ std::unique_ptr<TStream> TPkwareZipItem::Extract(TStream* stream,
 
 std::unique_ptr<TStream> TPkwareZipItem::ExtractToFile(const TPkwareZipExtractInfo& info) {
     const std::string target = TargetFileName(info);
-    // A new target is written in place: there is nothing to lose, and a failure
-    // deletes it again. An existing one is replaced only once its successor is
-    // complete and its CRC proven.
+    // The member is written beside its target and moved over it only once it is
+    // complete, its CRC proven and it is on disk: a run killed at any instant leaves
+    // the target whole (old, new or, when new, absent), never cut short. What such a
+    // kill leaves is a "~oru????????.tmp" beside it, for the next run to remove.
     std::string writeName = target;
     std::unique_ptr<TFile> file;
     const uint16_t createNew = fmCreateNew | fmOpenWrite;
-    if (info.Options & eoCreateNew) {
+    if (info.Options & eoCreateNew)
         file = std::make_unique<TFile>(target, createNew);
-    } else {
-        try {
-            file = std::make_unique<TFile>(target, createNew);
-        } catch (const EFileOpenError& e) {
-            if (FileGetAttr(target) == -1) {
-                // Not there, yet it cannot be made: the message an in-place open gives.
-                SetLastOsError(e.ErrorCode);
-                RaiseOpenError(target);
-            }
-            file = CreateTempBeside(target, writeName);
-        }
-    }
+    else
+        file = CreateTempBeside(target, writeName);
 
     try {
         TPkwareZipExtractInfo streamInfo = info;
@@ -316,6 +307,7 @@ std::unique_ptr<TStream> TPkwareZipItem::ExtractToFile(const TPkwareZipExtractIn
                 stamp = 0;
             file->SetFileTime(stamp);
         }
+        file->Flush();
         file.reset();
         if (writeName != target && !RenameFileReplace(writeName, target))
             RaiseOpenError(target);

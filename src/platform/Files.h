@@ -58,6 +58,7 @@ class TFile : public TStream {
     int64_t Seek(int64_t offset, SeekOrigin origin) override;
     int64_t GetSize() override;
     void SetSize(int64_t size) override;
+    void Flush() override;
 
     void Lock(uint32_t flags);
     void Unlock();

@@ -138,6 +138,11 @@ void TFile::SetSize(int64_t size) {
         RaiseWriteError(fileName_);
 }
 
+void TFile::Flush() {
+    if (::fsync(static_cast<int>(handle_)) != 0)
+        RaiseWriteError(fileName_);
+}
+
 // A whole-file advisory lock held by the open file, like the Windows lock on a
 // region beyond the data: it blocks other lockers, never reads or writes.
 void TFile::Lock(uint32_t flags) {

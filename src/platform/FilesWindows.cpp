@@ -180,6 +180,11 @@ void TFile::SetSize(int64_t size) {
         RaiseWriteError(fileName_);
 }
 
+void TFile::Flush() {
+    if (!::FlushFileBuffers(AsHandle(handle_)))
+        RaiseWriteError(fileName_);
+}
+
 void TFile::Lock(uint32_t flags) {
     OVERLAPPED ov = LockRegion();
     if (::LockFileEx(AsHandle(handle_), flags, 0, LockLength, 0, &ov)) {

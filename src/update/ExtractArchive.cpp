@@ -16,6 +16,10 @@
 #include "platform/StStrL.h"
 #include "platform/SysUtils.h"
 
+#include <cctype>
+#include <cstring>
+#include <set>
+
 namespace oru {
 
 namespace {
@@ -68,9 +72,33 @@ void ClearReadOnly(const std::string& fileName) {
         FileSetAttr(fileName, attributes & ~faReadOnly);
 }
 
+// What a run killed while writing a member leaves beside its target: a name the
+// archive reader makes and nothing else uses ("~oru" + 8 hex digits + ".tmp").
+bool IsLeftTemporary(const char* name) {
+    if (std::strlen(name) != 16 || _strnicmp(name, "~oru", 4) != 0 || _stricmp(name + 12, ".tmp") != 0)
+        return false;
+    for (int i = 4; i < 12; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+void RemoveLeftTemporaries(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "~oru*.tmp").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsLeftTemporary(data.cFileName))
+            DeleteFileA((folder + data.cFileName).c_str()); // one still held is left for later
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
 } // namespace
 
 void TfrmUpdate::ExtractArchive() {
+    std::set<std::string> swept;
     TPkwareZip zip;
     zip.SetFileName(UpdateArchivePath);
     const int32_t count = zip.Count();
@@ -126,6 +154,8 @@ void TfrmUpdate::ExtractArchive() {
             } catch (const std::exception&) {
                 // A folder that cannot be made shows as the member's own failure.
             }
+            if (const std::string here = ExtractFilePath(target, true); swept.insert(UpperCase(here)).second)
+                RemoveLeftTemporaries(here);
             ClearReadOnly(target);
             if (FileExists(target) && !CanDeleteFile(target))
                 AddHistory("Error deleting - " + target);

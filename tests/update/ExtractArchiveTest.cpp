@@ -229,6 +229,32 @@ TEST_F(ExtractArchiveTest, AFailingMemberLeavesTheOldFileInPlace) {
     EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "first.dat"));
 }
 
+// A member is written beside its target and moved in whole, so a new target never
+// exists cut short; what a killed run left beside the targets goes on the next run.
+TEST_F(ExtractArchiveTest, NewTargetsAppearOnlyWholeAndLeftTemporariesAreRemoved) {
+    WriteText(install + "~oru0123abcd.tmp", "left by a killed run");
+    WriteText(install + "~oru-notes.tmp", "the user's");
+    WriteText(install + "~oru0123abcd.tmp.keep", "the user's");
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"},
+                           {"<INSTALLDIR>;1", "fresh.dll", "new", true}});
+    Form();
+    EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
+    EXPECT_EQ(ReadText(install + "first.dat"), "1");
+    EXPECT_FALSE(FileThere(install + "fresh.dll"));
+    EXPECT_FALSE(FileThere(install + "~oru0123abcd.tmp"));
+    EXPECT_TRUE(FileThere(install + "~oru-notes.tmp"));
+    EXPECT_TRUE(FileThere(install + "~oru0123abcd.tmp.keep"));
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((install + "~oru*.tmp").c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::vector<std::string> left;
+    do
+        left.push_back(data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    EXPECT_EQ(left, std::vector<std::string>{"~oru-notes.tmp"});
+}
+
 TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
     const std::string target = install + "parcelon.exe";
     WriteText(target, "old");
