@@ -20,8 +20,9 @@ class TWriteBufferStream : public TStream {
     int32_t Read(void* buffer, int32_t count) override;       // always 0
     int64_t Seek(int64_t offset, SeekOrigin origin) override; // position written so far
 
-    // Writes out what is gathered; call before anything else touches the target.
-    void Flush();
+    // Writes out what is gathered (to the target, not to its disk); call before
+    // anything else touches the target.
+    void Flush() override;
 
   private:
     TStream& target_;
