@@ -147,17 +147,7 @@ bool TPatchEngine::IsFolder(const std::string& path) {
 }
 
 TSha256Digest TPatchEngine::HashFile(const std::string& path) {
-    auto in = files_.OpenRead(path);
-    TSha256 sha;
-    std::vector<uint8_t> buffer(kCopyBuffer);
-    for (;;) {
-        int32_t n = in->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
-        if (n <= 0)
-            break;
-        sha.Update(buffer.data(), static_cast<size_t>(n));
-        Idle(static_cast<uint64_t>(n));
-    }
-    return sha.Final();
+    return DigestOfFile(files_, path, [this](uint64_t n) { Idle(n); });
 }
 
 template <class F> uint32_t TPatchEngine::Guard(F&& body) noexcept {

@@ -125,10 +125,7 @@ class TPosixPatchFiles : public TPatchFiles {
             return;
         if (errno != EPERM && errno != EXDEV && errno != EMLINK && errno != ENOTSUP)
             Fail("Cannot keep a copy of '" + existing + "' as", copy);
-        auto in = OpenRead(existing);
-        auto out = CreateNew(copy);
-        out->CopyFrom(*in, 0);
-        out->Flush();
+        CopyDurably(existing, copy);
     }
     void FlushFolder(const std::string& folder) override {
         int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -158,10 +158,7 @@ class TWindowsPatchFiles : public TPatchFiles {
         if (code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED &&
             code != ERROR_NOT_SAME_DEVICE && code != ERROR_TOO_MANY_LINKS && code != ERROR_ACCESS_DENIED)
             Fail("Cannot keep a copy of '" + existing + "' as", copy, code);
-        auto in = OpenRead(existing);
-        auto out = CreateNew(copy);
-        out->CopyFrom(*in, 0);
-        out->Flush();
+        CopyDurably(existing, copy);
     }
     // MOVEFILE_WRITE_THROUGH and NTFS's own journal already make renames durable.
     void FlushFolder(const std::string&) override {}

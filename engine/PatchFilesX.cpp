@@ -17,6 +17,13 @@ std::string TPatchFiles::Join(const std::string& folder, const std::string& rela
     return out;
 }
 
+void TPatchFiles::CopyDurably(const std::string& existing, const std::string& copy) {
+    auto in = OpenRead(existing);
+    auto out = CreateNew(copy);
+    out->CopyFrom(*in, 0);
+    out->Flush();
+}
+
 std::string PathKey(const std::string& path) {
     std::string key = LowerCase(path);
     for (char& c : key)

@@ -58,6 +58,10 @@ class TPatchFiles {
     virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
     virtual char Separator() const = 0;
 
+    // A copy of existing, flushed to disk; copy must not exist. KeepCopy's way
+    // where the volume has no hard links.
+    void CopyDurably(const std::string& existing, const std::string& copy);
+
     // folder + relative, where relative uses "\" separators; an empty folder
     // leaves the relative path as it is.
     std::string Join(const std::string& folder, const std::string& relative) const;

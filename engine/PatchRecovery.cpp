@@ -13,16 +13,7 @@ bool Exists(TPatchFiles& files, const std::string& path) {
 }
 
 bool HasContent(TPatchFiles& files, const std::string& path, const TSha256Digest& hash) {
-    auto in = files.OpenRead(path);
-    TSha256 sha;
-    std::vector<uint8_t> buffer(256 * 1024);
-    for (;;) {
-        int32_t n = in->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
-        if (n <= 0)
-            break;
-        sha.Update(buffer.data(), static_cast<size_t>(n));
-    }
-    return sha.Final() == hash;
+    return DigestOfFile(files, path) == hash;
 }
 
 bool StartsWith(const std::string& name, const std::string& target, const char* suffix) {
@@ -47,6 +38,22 @@ void RemoveBackup(TPatchFiles& files, const std::string& backup, std::vector<std
 }
 
 } // namespace
+
+TSha256Digest DigestOfFile(TPatchFiles& files, const std::string& path,
+                           const std::function<void(uint64_t)>& onRead) {
+    auto in = files.OpenRead(path);
+    TSha256 sha;
+    std::vector<uint8_t> buffer(256 * 1024);
+    for (;;) {
+        int32_t n = in->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
+        if (n <= 0)
+            break;
+        sha.Update(buffer.data(), static_cast<size_t>(n));
+        if (onRead)
+            onRead(static_cast<uint64_t>(n));
+    }
+    return sha.Final();
+}
 
 std::vector<std::string> UndoRecords(TPatchFiles& files, const std::vector<TJournalRecord>& records) {
     std::vector<std::string> failures;

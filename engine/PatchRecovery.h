@@ -6,10 +6,16 @@
 
 #include "engine/PatchJournal.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace oru::patch {
+
+// The SHA-256 of a file's content; onRead hears of each block read.
+TSha256Digest DigestOfFile(TPatchFiles& files, const std::string& path,
+                           const std::function<void(uint64_t)>& onRead = nullptr);
 
 // Puts every file back as it was before the run; returns a text per file that
 // could not be restored.
