@@ -38,6 +38,11 @@ bool TProcess::Running() {
     return WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
+void TProcess::Kill() {
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 10000);
+}
+
 namespace {
 
 std::string ClassOf(HWND window) {

@@ -23,6 +23,8 @@ class TProcess {
     // True when the process ended within the time; exitCode receives its status.
     bool WaitExit(DWORD timeoutMs, DWORD& exitCode);
     bool Running();
+    // Ends the process at once, as the task manager or a log-off does.
+    void Kill();
 
   private:
     HANDLE process_ = nullptr;

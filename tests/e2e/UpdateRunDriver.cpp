@@ -222,6 +222,11 @@ TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
     while (GetTickCount64() < deadline) {
         if (!process.Running())
             break;
+        if (options.KillWhen && options.KillWhen()) {
+            process.Kill();
+            outcome.Killed = true;
+            break;
+        }
         for (HWND box : ProcessWindows(process.Id(), "#32770")) {
             if (answered.count(box))
                 continue;
@@ -257,7 +262,7 @@ TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
             outcome.History = ReadHistory(window);
             donePressed = PressButton(window, "Done");
         }
-        Sleep(options.PressCancel && !outcome.CancelPressed ? 1 : 20);
+        Sleep((options.PressCancel && !outcome.CancelPressed) || options.KillWhen ? 1 : 20);
     }
     outcome.Ended = process.WaitExit(options.PressCancel ? 5000 : 5000, outcome.ExitCode);
     return outcome;

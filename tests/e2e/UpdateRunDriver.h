@@ -66,6 +66,8 @@ struct TRunOptions {
     // The button to press in each message box (by plain caption); "OK" by default.
     std::string BoxAnswer = "OK";
     DWORD TimeoutMs = 60000;
+    // Polled every millisecond; when it answers true the process is killed there.
+    std::function<bool()> KillWhen;
 };
 
 struct TRunOutcome {
@@ -78,6 +80,7 @@ struct TRunOutcome {
     std::vector<std::string> FileDialogs;
     bool CancelPressed = false;
     bool DoneOffered = false;
+    bool Killed = false;
 
     std::vector<std::string> BoxTexts() const;
     // The History lines after the banner (which ends with the "Update to/as of" line).

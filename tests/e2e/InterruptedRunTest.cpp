@@ -1,0 +1,126 @@
+// A user ends ORUUpdate.exe in the middle of its patch step, as the task manager,
+// a log-off or a shutdown would, and starts it again with the same package: the
+// installation is never left with a file missing or cut short, and the second run
+// puts things right by itself before it updates.
+#include <windows.h>
+
+#include "UpdateRunDriver.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <random>
+
+using namespace oru::test;
+using ::testing::Contains;
+using ::testing::StartsWith;
+
+namespace {
+
+std::string Noise(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string s(size, '\0');
+    for (char& c : s)
+        c = static_cast<char>(random());
+    return s;
+}
+
+struct TVersions {
+    std::string Old, New;
+};
+
+// Two folders of patched, added and deleted files; the large table keeps the
+// engine busy long enough for the kill to land inside its work.
+std::map<std::string, TVersions> LayOut(TUpdateLayout& layout) {
+    std::string table = Noise(12 << 20, 1);
+    std::string newTable = table;
+    for (size_t at = 4096; at < newTable.size(); at += 1 << 20)
+        newTable.replace(at, 64, Noise(64, static_cast<unsigned>(at)));
+    std::map<std::string, TVersions> files = {
+        {"parcelon.exe", {"MZ old program", "MZ new program"}},
+        {"Data\\tables.dat", {table, newTable}},
+        {"Data\\old.dat", {"obsolete", ""}},
+        {"Data\\added.dat", {"", "added"}},
+        {"Help\\parcelon.hlp", {"old help", "new help"}},
+    };
+    for (int i = 0; i < 40; ++i)
+        files["Data\\county" + std::to_string(i) + ".dat"] = {"county " + std::to_string(i),
+                                                              "county " + std::to_string(i) + " v2"};
+    for (const auto& [name, v] : files) {
+        std::string slashed = name;
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        if (!v.Old.empty()) {
+            layout.Install(name, v.Old);
+            layout.Source("old/" + slashed, v.Old);
+        }
+        if (!v.New.empty())
+            layout.Source("new/" + slashed, v.New);
+    }
+    return files;
+}
+
+// Each file wholly old or wholly new; a file only one version has may be absent.
+void ExpectNoFileBroken(const TUpdateLayout& layout, const std::map<std::string, TVersions>& files) {
+    for (const auto& [name, v] : files) {
+        const std::string path = layout.InstallDir() + name;
+        if (!Exists(path)) {
+            EXPECT_TRUE(v.Old.empty() || v.New.empty()) << name << " is missing";
+            continue;
+        }
+        const std::string now = ReadFileBytes(path);
+        EXPECT_TRUE(now == v.Old || now == v.New) << name << " is neither old nor new";
+    }
+}
+
+bool Present(const std::string& pattern) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
+// Where the kill lands: while the new files are written beside the old ones (the
+// journal is there), or once the first old file has been kept as a backup and the
+// swaps have begun.
+class InterruptedRun : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(InterruptedRun, AKilledPatchStepIsPutRightByTheNextRun) {
+    TUpdateLayout layout("e2e-killed");
+    const auto files = LayOut(layout);
+    layout.BuildPackage("version: 01.23.00.00\npatch-old: old\npatch-new: new\nengine: " + EngineLibrary() + "\n");
+    const std::string journal = layout.InstallDir() + "ORUPATCH.~oru-journal";
+    const std::string signal = layout.InstallDir() + GetParam();
+
+    TRunOptions killed;
+    killed.KillWhen = [&] { return Present(signal); };
+    ASSERT_TRUE(RunUpdate(layout, killed).Killed) << "the patch step never began";
+    ExpectNoFileBroken(layout, files);
+    ASSERT_TRUE(Exists(journal)) << "the kill came after the patch step";
+
+    TRunOutcome again = RunUpdate(layout);
+
+    EXPECT_TRUE(again.Ended);
+    EXPECT_THAT(again.History, Contains(StartsWith("An interrupted update was found and ")));
+    EXPECT_THAT(again.History, Contains("ORU Parcelon is updated to version 01.23.00.00."));
+    for (const auto& [name, v] : files) {
+        if (v.New.empty())
+            EXPECT_FALSE(Exists(layout.InstallDir() + name)) << name;
+        else
+            EXPECT_EQ(ReadFileBytes(layout.InstallDir() + name), v.New) << name;
+    }
+    // Nothing of the killed run is left: no journal, backup or temporary.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(layout.InstallDir())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find("~oru"), std::string::npos) << entry.path().string();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(KillPoints, InterruptedRun,
+                         ::testing::Values("ORUPATCH.~oru-journal", "Data\\*.~oru-old"));
+
+} // namespace
