@@ -218,7 +218,7 @@ void ApplyBsDelta(TStream& source, TStream& patch, uint64_t payloadOffset, uint6
 
     // The differences come as runs: so many unchanged bytes, then so many changed.
     uint64_t copyLeft = copied, extraLeft = raw[3], oldPos = 0;
-    uint64_t same = 0, changed = 0, runLeft = copied;
+    uint64_t same = 0, changed = 0, runLeft = copied, changedLeft = raw[2];
     while (!control.AtEnd()) {
         uint64_t copyLength = control.Unsigned();
         uint64_t extraLength = control.Unsigned();
@@ -247,6 +247,9 @@ void ApplyBsDelta(TStream& source, TStream& patch, uint64_t payloadOffset, uint6
                 same -= n;
             } else {
                 n = std::min(n, changed);
+                if (n > changedLeft)
+                    Bad("a run needs more changed bytes than its stream holds");
+                changedLeft -= n;
                 changedIn.ReadBuffer(dst, static_cast<int32_t>(n));
                 for (size_t i = 0; i < n; ++i)
                     dst[i] = static_cast<uint8_t>(dst[i] + src[i]);
@@ -270,7 +273,7 @@ void ApplyBsDelta(TStream& source, TStream& patch, uint64_t payloadOffset, uint6
             Bad("a record moves outside the old file");
         oldPos = static_cast<uint64_t>(static_cast<int64_t>(oldPos) + seek);
     }
-    if (copyLeft || extraLeft || runLeft || same || changed || !runs.AtEnd())
+    if (copyLeft || extraLeft || runLeft || changedLeft || same || changed || !runs.AtEnd())
         Bad("its streams hold bytes that no record uses");
     out.Flush();
     for (auto& stream : in)

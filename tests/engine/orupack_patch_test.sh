@@ -34,7 +34,7 @@ expect 0 "$ORUPACK" diff --help
 expect 2 "$ORUPACK" diff old new
 expect 2 "$ORUPACK" diff old new p.rtp "UNI=../x"
 expect 0 "$ORUPACK" diff old new p.rtp MAIN=. "UNIBROOK=Unibrook=Unibrook job tools"
-grep -q "patch MAIN:bin\\\\app.exe (delta" out.txt
+grep -q "patch MAIN:bin\\\\app.exe (difference delta" out.txt
 python3 "$CHECK" p.rtp old new
 
 cp -r old target
