@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <zlib.h>
 
 namespace oru::patch {
 
@@ -186,13 +187,28 @@ class TMatcher {
     std::vector<int32_t> sa_;
 };
 
+// Raw deflate at level 9; the filtered strategy (fewer short matches) now and then
+// wins on the difference streams, so both are tried.
 std::vector<uint8_t> Deflated(const std::vector<uint8_t>& raw) {
-    TMemoryStream out;
-    TDeflateWriter deflater(out);
-    if (!raw.empty())
-        deflater.WriteBuffer(raw.data(), static_cast<int32_t>(raw.size()));
-    deflater.Finish();
-    return std::move(out.Data());
+    std::vector<uint8_t> best;
+    for (int strategy : {Z_DEFAULT_STRATEGY, Z_FILTERED}) {
+        z_stream z{};
+        if (deflateInit2(&z, 9, Z_DEFLATED, -15, 9, strategy) != Z_OK)
+            throw EDeflateError("Cannot start compressing");
+        std::vector<uint8_t> out(deflateBound(&z, static_cast<uLong>(raw.size())));
+        z.next_in = const_cast<Bytef*>(raw.data());
+        z.avail_in = static_cast<uInt>(raw.size());
+        z.next_out = out.data();
+        z.avail_out = static_cast<uInt>(out.size());
+        int rc = deflate(&z, Z_FINISH);
+        out.resize(out.size() - z.avail_out);
+        deflateEnd(&z);
+        if (rc != Z_STREAM_END)
+            throw EDeflateError("Compression failed");
+        if (best.empty() || out.size() < best.size())
+            best = std::move(out);
+    }
+    return best;
 }
 
 void PutLe64(std::vector<uint8_t>& out, uint64_t v) {

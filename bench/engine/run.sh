@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Engine benchmark: time and peak memory of orupack diff and of applying a patch
-# to a 200 MB file, once with a delta and once with the whole file. Takes the
+# to a 200 MB file, with each delta method and with the whole file. Takes the
 # native-release build folder; needs GNU time (/usr/bin/time) and about 1.5 GB of
 # free space in the temporary folder.
 set -euo pipefail
@@ -38,8 +38,8 @@ measure() { # measure LABEL command...
     awk -v l="$label" -v s="$seconds" -v k="$kb" 'BEGIN { printf "%-34s %7.2f s %8.1f MB peak\n", l, s, k / 1024 }'
 }
 
-for kind in delta whole; do
-    flag=""
+for kind in vcdiff difference whole; do
+    flag="--method $kind"
     [ "$kind" = whole ] && flag=--whole
     measure "diff ($kind)" "$ORUPACK" diff old new "$kind.rtp" --quiet $flag
     printf '%-34s %10d bytes\n' "patch file ($kind)" "$(stat -c %s "$kind.rtp")"
