@@ -39,8 +39,11 @@ def own_pairs():
     if not all(os.path.exists(os.path.join(old_dir, name)) for name, _ in PRODUCTS):
         tree = os.path.join(cache, "src-" + OLD_COMMIT)
         if not os.path.exists(tree):
-            subprocess.run(["git", "-C", ROOT, "worktree", "add", "--detach", tree, OLD_COMMIT],
-                           check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            # An exported copy, so the repository's own worktree list stays as it is.
+            os.makedirs(tree)
+            archive = subprocess.run(["git", "-C", ROOT, "archive", OLD_COMMIT], check=True,
+                                     capture_output=True).stdout
+            subprocess.run(["tar", "-x", "-C", tree], input=archive, check=True)
         build_windows(tree, os.path.join(tree, "build", "windows"))
         os.makedirs(old_dir, exist_ok=True)
         for name, rel in PRODUCTS:
