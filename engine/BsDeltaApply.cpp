@@ -1,5 +1,6 @@
-// Applying a difference delta in one pass over the new file. The three streams are
-// inflated side by side from their own regions of the patch file; the old file is
+// Applying a difference delta in one pass over the new file. The four streams are
+// inflated side by side from their own regions of the patch file, each into a large
+// buffer so that short runs cost no call into zlib; the old file is
 // read through a small cache of blocks (restored from the transform on the way in
 // when the delta was made on transformed files), and the output is restored block
 // by block on the way out. Every length is checked before it is used.
@@ -52,10 +53,39 @@ class TRegion : public TStream {
     uint64_t at_, left_;
 };
 
+// One inflated stream served from a large buffer: the changed bytes come in runs of
+// a few bytes each, and a call into zlib per run would cost more than the run.
+class TStreamBuffer {
+  public:
+    explicit TStreamBuffer(TInflateReader& in)
+        : in_(in), buffer_(std::make_unique_for_overwrite<uint8_t[]>(kSize)) {}
+    // Up to want bytes (at least one, want > 0); the caller has checked that the
+    // stream declares them, so running dry means the stream is damaged.
+    const uint8_t* Take(size_t want, size_t& got) {
+        if (pos_ == end_) {
+            int32_t n = in_.Read(buffer_.get(), static_cast<int32_t>(kSize));
+            if (n <= 0)
+                Bad("a stream ends before its records do");
+            pos_ = 0;
+            end_ = static_cast<size_t>(n);
+        }
+        got = std::min(want, end_ - pos_);
+        const uint8_t* p = buffer_.get() + pos_;
+        pos_ += got;
+        return p;
+    }
+
+  private:
+    static constexpr size_t kSize = 256 * 1024;
+    TInflateReader& in_;
+    std::unique_ptr<uint8_t[]> buffer_;
+    size_t pos_ = 0, end_ = 0;
+};
+
 class TControlReader {
   public:
-    TControlReader(TStream& in, uint64_t size) : in_(in), left_(size) {}
-    bool AtEnd() const { return left_ == 0 && pos_ == end_; }
+    TControlReader(TInflateReader& in, uint64_t size) : in_(in), left_(size) {}
+    bool AtEnd() const { return left_ == 0; }
     uint64_t Unsigned() {
         uint64_t v = 0;
         for (int shift = 0;; shift += 7) {
@@ -77,21 +107,14 @@ class TControlReader {
 
   private:
     uint8_t Byte() {
-        if (pos_ == end_) {
-            if (left_ == 0)
-                Bad("the control stream ends inside a record");
-            size_t n = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), left_));
-            in_.ReadBuffer(buffer_.data(), static_cast<int32_t>(n));
-            left_ -= n;
-            pos_ = 0;
-            end_ = n;
-        }
-        return buffer_[pos_++];
+        if (left_ == 0)
+            Bad("the control stream ends inside a record");
+        size_t got;
+        --left_;
+        return *in_.Take(1, got);
     }
-    TStream& in_;
+    TStreamBuffer in_;
     uint64_t left_;
-    std::array<uint8_t, 4096> buffer_;
-    size_t pos_ = 0, end_ = 0;
 };
 
 // Blocks of the old file by their index, direct-mapped; moved code makes the delta
@@ -106,7 +129,7 @@ class TOldReader {
         TSlot& slot = slots_[block % kSlots];
         if (!slot.Data || slot.Block != block) {
             if (!slot.Data)
-                slot.Data = std::make_unique<uint8_t[]>(kBranchBlock);
+                slot.Data = std::make_unique_for_overwrite<uint8_t[]>(kBranchBlock);
             uint64_t start = block * kBranchBlock;
             size_t length = static_cast<size_t>(std::min<uint64_t>(kBranchBlock, size_ - start));
             source_.SetPosition(static_cast<int64_t>(start));
@@ -134,34 +157,39 @@ class TOldReader {
     std::array<TSlot, kSlots> slots_;
 };
 
-// Collects the (transformed) new file in blocks, restores each and passes it on.
+// Collects the (transformed) new file, restores it block by block and passes it
+// on a few blocks at a time.
 class TNewWriter {
   public:
     TNewWriter(TStream& target, bool transform)
-        : target_(target), transform_(transform), buffer_(kBranchBlock) {}
+        : target_(target), transform_(transform),
+          buffer_(std::make_unique_for_overwrite<uint8_t[]>(kSize)) {}
     uint8_t* Space(size_t& available) {
-        available = buffer_.size() - used_;
-        return buffer_.data() + used_;
+        available = kSize - used_;
+        return buffer_.get() + used_;
     }
     void Commit(size_t n) {
         used_ += n;
-        if (used_ == buffer_.size())
+        if (used_ == kSize)
             Flush();
     }
     void Flush() {
         if (!used_)
             return;
         if (transform_)
-            BranchToRelative(buffer_.data(), used_, written_);
-        target_.WriteBuffer(buffer_.data(), static_cast<int32_t>(used_));
+            for (size_t at = 0; at < used_; at += kBranchBlock)
+                BranchToRelative(buffer_.get() + at, std::min(kBranchBlock, used_ - at), written_ + at);
+        target_.WriteBuffer(buffer_.get(), static_cast<int32_t>(used_));
         written_ += used_;
         used_ = 0;
     }
 
   private:
+    // A whole number of blocks, so that every flush starts on a block boundary.
+    static constexpr size_t kSize = 4 * kBranchBlock;
     TStream& target_;
     bool transform_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_;
     size_t used_ = 0;
     uint64_t written_ = 0;
 };
@@ -209,8 +237,8 @@ void ApplyBsDelta(TStream& source, TStream& patch, uint64_t payloadOffset, uint6
         regions.push_back(std::make_unique<TRegion>(patch, starts[i], packed[i]));
         in.push_back(std::make_unique<TInflateReader>(*regions[i], packed[i], raw[i]));
     }
-    TInflateReader& changedIn = *in[2];
-    TInflateReader& extraIn = *in[3];
+    TStreamBuffer changedIn(*in[2]);
+    TStreamBuffer extraIn(*in[3]);
     TControlReader control(*in[0], raw[0]);
     TControlReader runs(*in[1], raw[1]);
     TOldReader old(source, oldSize, transform);
@@ -235,35 +263,35 @@ void ApplyBsDelta(TStream& source, TStream& patch, uint64_t payloadOffset, uint6
                 changed = runs.Unsigned();
                 if (same + changed == 0 || same + changed > runLeft)
                     Bad("a run of differences is out of range");
+                if (changed > changedLeft)
+                    Bad("a run needs more changed bytes than its stream holds");
                 runLeft -= same + changed;
+                changedLeft -= changed;
             }
             size_t room, have;
             uint8_t* dst = out.Space(room);
             const uint8_t* src = old.At(oldPos, have);
-            uint64_t n = std::min<uint64_t>(copyLength, std::min(room, have));
+            size_t n = static_cast<size_t>(std::min<uint64_t>(copyLength, std::min(room, have)));
             if (same) {
-                n = std::min(n, same);
-                std::memcpy(dst, src, static_cast<size_t>(n));
+                n = static_cast<size_t>(std::min<uint64_t>(n, same));
+                std::memcpy(dst, src, n);
                 same -= n;
             } else {
-                n = std::min(n, changed);
-                if (n > changedLeft)
-                    Bad("a run needs more changed bytes than its stream holds");
-                changedLeft -= n;
-                changedIn.ReadBuffer(dst, static_cast<int32_t>(n));
+                const uint8_t* diff = changedIn.Take(static_cast<size_t>(std::min<uint64_t>(n, changed)), n);
                 for (size_t i = 0; i < n; ++i)
-                    dst[i] = static_cast<uint8_t>(dst[i] + src[i]);
+                    dst[i] = static_cast<uint8_t>(diff[i] + src[i]);
                 changed -= n;
             }
-            out.Commit(static_cast<size_t>(n));
+            out.Commit(n);
             oldPos += n;
             copyLength -= n;
         }
         while (extraLength > 0) {
             size_t room;
             uint8_t* dst = out.Space(room);
-            size_t n = static_cast<size_t>(std::min<uint64_t>(extraLength, room));
-            extraIn.ReadBuffer(dst, static_cast<int32_t>(n));
+            size_t n;
+            const uint8_t* bytes = extraIn.Take(static_cast<size_t>(std::min<uint64_t>(extraLength, room)), n);
+            std::memcpy(dst, bytes, n);
             out.Commit(n);
             extraLength -= n;
         }
