@@ -110,7 +110,7 @@ def main():
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    print("\n  patch size in bytes (%% of bsdiff); ours: the method that won")
+    print("\n  patch size in bytes (% of bsdiff); ours: the method that won")
     print("  %-34s %10s %10s %10s %10s  %s" % ("pair", "ours", "bsdiff", "xdelta3-9", "zstd-19", "method"))
     total = {k: 0 for k in ("ours", "bsdiff", "xdelta3", "zstd")}
     for r in rows:
@@ -133,8 +133,9 @@ def main():
     for r in rows:
         a = r["applies"]
         cell = lambda k: "%7.3f (%5.1f)" % (a[k][0], a[k][2])
-        print("  %-34s %15s %15s %15s  ours = %.2fx xdelta3 -d" % (r["name"], cell("ours"), cell("bspatch"),
-              cell("xdelta3 -d"), a["ours"][0] / max(a["xdelta3 -d"][0], 1e-6)))
+        print("  %-34s %15s %15s %15s  ours = %.2fx xdelta3 -d, %.2fx bspatch" % (
+              r["name"], cell("ours"), cell("bspatch"), cell("xdelta3 -d"),
+              a["ours"][0] / max(a["xdelta3 -d"][0], 1e-6), a["ours"][0] / max(a["bspatch"][0], 1e-6)))
 
 
 if __name__ == "__main__":
