@@ -12,6 +12,10 @@ bench/archive/run.sh "$BUILD"
 echo "== patch engine: diff and apply on a 200 MB file"
 bench/engine/run.sh "$BUILD"
 
+# patch methods against the other delta tools
+echo "== patch size and speed per file pair: ours against bsdiff, xdelta3 and zstd"
+python3 bench/engine/delta_bench.py "$BUILD"
+
 # delta codec
 echo "== VCDIFF codec: delta size and apply speed against xdelta3 and bsdiff"
 python3 bench/engine/vcdiff_bench.py "$BUILD"

@@ -1,8 +1,9 @@
 // Pairs the files of both trees by name (ignoring case, as Windows does), and for
-// each changed file keeps the smaller of a compressed delta and the compressed
-// whole new file.
+// each changed file keeps the smallest of a VCDIFF delta, a difference delta and
+// the whole new file, each compressed.
 #include "engine/PatchBuilder.h"
 
+#include "engine/BsDelta.h"
 #include "engine/DeflateStreams.h"
 #include "engine/PatchDelta.h"
 #include "engine/PatchWriter.h"
@@ -59,7 +60,8 @@ std::map<std::string, TSide> Scan(TPatchFiles& files, const std::string& root) {
 }
 
 // The group whose folder is the longest prefix of path; -1 when none contains it.
-int GroupOf(const std::vector<TGroupDefinition>& groups, const std::string& key, std::string& rest) {
+int GroupOf(const std::vector<TGroupDefinition>& groups, const std::string& key,
+            std::string& rest) {
     int best = -1;
     size_t bestLength = 0;
     for (size_t i = 0; i < groups.size(); ++i) {
@@ -76,7 +78,125 @@ int GroupOf(const std::vector<TGroupDefinition>& groups, const std::string& key,
     return best;
 }
 
+uint64_t DeflatedSize(TStream& in) {
+    TCountingSink counter;
+    TDeflateWriter measure(counter);
+    std::vector<uint8_t> buffer(256 * 1024);
+    for (;;) {
+        int32_t n = in.Read(buffer.data(), static_cast<int32_t>(buffer.size()));
+        if (n <= 0)
+            break;
+        measure.WriteBuffer(buffer.data(), n);
+    }
+    measure.Finish();
+    return measure.BytesOut();
+}
+
+std::vector<uint8_t> ReadAll(TStream& in) {
+    std::vector<uint8_t> bytes(static_cast<size_t>(in.GetSize()));
+    for (size_t at = 0; at < bytes.size();) {
+        int32_t chunk = static_cast<int32_t>(std::min<size_t>(bytes.size() - at, 1 << 24));
+        in.ReadBuffer(bytes.data() + at, chunk);
+        at += static_cast<size_t>(chunk);
+    }
+    return bytes;
+}
+
+// Files below this size are matched without progress reports.
+constexpr uint64_t kLongFile = 16u << 20;
+
+// The delta that is written so far, and the sizes of the others, for the log.
+struct TCandidates {
+    TPatchMethod Method = TPatchMethod::None;
+    TPayloadPlace Place;
+    TBsTransform Transform = TBsTransform::None;
+    uint64_t Vcdiff = 0, Difference = 0, Whole = 0; // 0 = not tried
+};
+
+std::string Summary(const TCandidates& c) {
+    std::string s = c.Method == TPatchMethod::Whole     ? "whole file"
+                    : c.Method == TPatchMethod::Delta   ? "VCDIFF delta"
+                    : c.Transform == TBsTransform::None ? "difference delta"
+                                                        : "difference delta, x86 branches";
+    s += ", " + std::to_string(c.Place.Size) + " bytes";
+    std::string others;
+    auto add = [&](const char* name, uint64_t size, TPatchMethod method) {
+        if (size && method != c.Method)
+            others += std::string(others.empty() ? "; " : ", ") + name + " " + std::to_string(size);
+    };
+    add("VCDIFF", c.Vcdiff, TPatchMethod::Delta);
+    add("difference", c.Difference, TPatchMethod::BsDelta);
+    add("whole", c.Whole, TPatchMethod::Whole);
+    return s + others;
+}
+
+// Writes the smaller of the deltas that apply to this pair into the patch.
+TCandidates TryDeltas(TPatchFiles& files, TPatchWriter& writer, const std::string& building,
+                      const std::string& oldPath, const std::string& newPath,
+                      const std::string& shown, const TBuildOptions& options) {
+    TCandidates c;
+    auto oldIn = files.OpenRead(oldPath);
+    auto newIn = files.OpenRead(newPath);
+    const uint64_t newSize = static_cast<uint64_t>(newIn->GetSize());
+    const bool longFile = options.Progress && newSize >= kLongFile;
+    if (options.TryVcdiff) {
+        if (longFile)
+            options.Progress(shown, "VCDIFF", 0, newSize);
+        // The delta goes through a temporary file: the codec writes it in one pass,
+        // the deflater reads it in another.
+        const std::string deltaName = building + ".delta";
+        if (files.Query(deltaName).Exists)
+            files.Remove(deltaName);
+        try {
+            {
+                auto delta = files.CreateNew(deltaName);
+                MakeDelta(*oldIn, *newIn, *delta);
+                delta->SetPosition(0);
+                c.Place = writer.WriteDeflated(*delta);
+            }
+            files.Remove(deltaName);
+        } catch (...) {
+            if (files.Query(deltaName).Exists)
+                files.Remove(deltaName);
+            throw;
+        }
+        c.Method = TPatchMethod::Delta;
+        c.Vcdiff = c.Place.Size;
+        if (longFile)
+            options.Progress(shown, "VCDIFF", newSize, newSize);
+    }
+    if (options.TryDifference && static_cast<uint64_t>(oldIn->GetSize()) <= MaxDifferenceSource()) {
+        oldIn->SetPosition(0);
+        newIn->SetPosition(0);
+        std::vector<uint8_t> oldData = ReadAll(*oldIn), newData = ReadAll(*newIn);
+        TBsDeltaOptions bo;
+        if (longFile)
+            bo.Progress = [&](TBsTransform transform, uint64_t done, uint64_t total) {
+                options.Progress(shown,
+                                 transform == TBsTransform::None ? "difference"
+                                                                 : "difference, x86 branches",
+                                 done, total);
+            };
+        TBsDeltaResult d = MakeBsDelta(oldData, newData, bo);
+        c.Difference = d.Payload.size();
+        if (c.Method == TPatchMethod::None || d.Payload.size() < c.Place.Size) {
+            if (c.Method != TPatchMethod::None)
+                writer.DiscardFrom(c.Place.Offset);
+            c.Place = writer.WriteStored(d.Payload);
+            c.Place.RawSize = d.RawSize;
+            c.Method = TPatchMethod::BsDelta;
+            c.Transform = d.Transform;
+        }
+    }
+    return c;
+}
+
 } // namespace
+
+uint64_t MaxDifferenceSource() {
+    // A 32-bit process runs out of address space long before a 64-bit one.
+    return sizeof(void*) >= 8 ? uint64_t(1) << 30 : uint64_t(96) << 20;
+}
 
 TGroupDefinition ParseGroupDefinition(const std::string& definition) {
     TGroupDefinition g;
@@ -142,6 +262,7 @@ TBuildStats BuildPatch(TPatchFiles& files, const std::string& oldDir, const std:
             e.Group = static_cast<uint32_t>(group);
             // Keep the new tree's spelling of the name, minus the group's folder.
             e.Path = shown.substr(shown.size() - rest.size());
+            std::string summary = "0 bytes";
             if (oldSide && newSide && oldSide->Size == newSide->Size &&
                 oldSide->Hash == newSide->Hash) {
                 ++stats.Unchanged;
@@ -161,64 +282,32 @@ TBuildStats BuildPatch(TPatchFiles& files, const std::string& oldDir, const std:
                 ++stats.Deleted;
             } else {
                 e.Action = oldSide ? TPatchAction::Patch : TPatchAction::Add;
+                TCandidates c;
+                if (oldSide && options.AllowDelta)
+                    c = TryDeltas(files, writer, building, files.Join(oldDir, oldSide->Path),
+                                  files.Join(newDir, newSide->Path), e.Path, options);
+                // Whole content wins when it compresses smaller than every delta.
                 auto newIn = files.OpenRead(files.Join(newDir, newSide->Path));
-                TPayloadPlace place;
-                bool haveDelta = false;
-                if (oldSide && options.AllowDelta) {
-                    // The delta goes through a temporary file: the codec writes it in
-                    // one pass, the deflater reads it in another.
-                    const std::string deltaName = building + ".delta";
-                    if (files.Query(deltaName).Exists)
-                        files.Remove(deltaName);
-                    try {
-                        {
-                            auto oldIn = files.OpenRead(files.Join(oldDir, oldSide->Path));
-                            auto delta = files.CreateNew(deltaName);
-                            MakeDelta(*oldIn, *newIn, *delta);
-                            delta->SetPosition(0);
-                            place = writer.WriteDeflated(*delta);
-                        }
-                        files.Remove(deltaName);
-                    } catch (...) {
-                        if (files.Query(deltaName).Exists)
-                            files.Remove(deltaName);
-                        throw;
-                    }
-                    haveDelta = true;
-                    // Whole content wins when it compresses smaller than the delta.
+                c.Whole = DeflatedSize(*newIn);
+                if (c.Method == TPatchMethod::None || c.Whole < c.Place.Size) {
+                    if (c.Method != TPatchMethod::None)
+                        writer.DiscardFrom(c.Place.Offset);
                     newIn->SetPosition(0);
-                    TCountingSink counter;
-                    TDeflateWriter measure(counter);
-                    std::vector<uint8_t> buffer(256 * 1024);
-                    for (;;) {
-                        int32_t n = newIn->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
-                        if (n <= 0)
-                            break;
-                        measure.WriteBuffer(buffer.data(), n);
-                    }
-                    measure.Finish();
-                    if (measure.BytesOut() < place.Size) {
-                        writer.DiscardFrom(place.Offset);
-                        haveDelta = false;
-                    }
-                    newIn->SetPosition(0);
+                    c.Place = writer.WriteDeflated(*newIn);
+                    c.Method = TPatchMethod::Whole;
                 }
-                if (!haveDelta)
-                    place = writer.WriteDeflated(*newIn);
-                e.Method = haveDelta ? TPatchMethod::Delta : TPatchMethod::Whole;
-                e.PayloadOffset = place.Offset;
-                e.PayloadSize = place.Size;
-                e.PayloadRawSize = place.RawSize;
-                stats.Deltas += haveDelta ? 1 : 0;
+                e.Method = c.Method;
+                e.PayloadOffset = c.Place.Offset;
+                e.PayloadSize = c.Place.Size;
+                e.PayloadRawSize = c.Place.RawSize;
+                stats.Deltas += c.Method == TPatchMethod::Delta ? 1 : 0;
+                stats.Differences += c.Method == TPatchMethod::BsDelta ? 1 : 0;
                 ++(oldSide ? stats.Patched : stats.Added);
+                summary = Summary(c);
             }
             if (options.Log)
                 options.Log(std::string(ActionName(e.Action)) + " " + groups[e.Group].Name + ":" +
-                            e.Path +
-                            (e.Method == TPatchMethod::Delta   ? " (delta, "
-                             : e.Method == TPatchMethod::Whole ? " (whole file, "
-                                                               : " (") +
-                            std::to_string(e.PayloadSize) + " bytes)");
+                            e.Path + " (" + summary + ")");
             entries.push_back(std::move(e));
         }
         std::stable_sort(

@@ -3,6 +3,7 @@
 // old ones until the last swap has succeeded.
 #include "engine/PatchEngine.h"
 
+#include "engine/BsDelta.h"
 #include "engine/DeflateStreams.h"
 #include "engine/PatchCommandLine.h"
 #include "engine/PatchDelta.h"
@@ -430,21 +431,27 @@ void TPatchEngine::Build(TJob& job, TStream& patch, TPatchTransaction& tx) {
         Idle(written - reported);
         reported = written;
     });
-    patch.SetPosition(static_cast<int64_t>(e.PayloadOffset));
-    TInflateReader payload(patch, e.PayloadSize, e.PayloadRawSize);
-    if (e.Method == TPatchMethod::Whole) {
-        std::vector<uint8_t> buffer(kCopyBuffer);
-        for (;;) {
-            int32_t n = payload.Read(buffer.data(), static_cast<int32_t>(buffer.size()));
-            if (n <= 0)
-                break;
-            sink.WriteBuffer(buffer.data(), n);
-        }
-    } else {
+    if (e.Method == TPatchMethod::BsDelta) {
         auto source = files_.OpenRead(job.Target);
-        ApplyDelta(*source, payload, sink);
+        ApplyBsDelta(*source, patch, e.PayloadOffset, e.PayloadSize, e.PayloadRawSize, e.NewSize,
+                     sink);
+    } else {
+        patch.SetPosition(static_cast<int64_t>(e.PayloadOffset));
+        TInflateReader payload(patch, e.PayloadSize, e.PayloadRawSize);
+        if (e.Method == TPatchMethod::Whole) {
+            std::vector<uint8_t> buffer(kCopyBuffer);
+            for (;;) {
+                int32_t n = payload.Read(buffer.data(), static_cast<int32_t>(buffer.size()));
+                if (n <= 0)
+                    break;
+                sink.WriteBuffer(buffer.data(), n);
+            }
+        } else {
+            auto source = files_.OpenRead(job.Target);
+            ApplyDelta(*source, payload, sink);
+        }
+        payload.Finish();
     }
-    payload.Finish();
     if (sink.Written() != e.NewSize || sink.Digest() != e.NewHash)
         throw EPatchApplyError("The rebuilt " + job.Target +
                                " does not have the expected content.");

@@ -1,6 +1,8 @@
 // Name rules and per-entry consistency checks of the patch file.
 #include "engine/PatchFormat.h"
 
+#include "engine/BsDelta.h"
+
 #include <array>
 
 namespace oru::patch {
@@ -79,7 +81,8 @@ void ValidateEntry(const TPatchEntry& e, size_t groupCount, uint64_t payloadStar
     const TSha256Digest zero{};
     switch (e.Action) {
     case TPatchAction::Patch:
-        if (e.Method != TPatchMethod::Whole && e.Method != TPatchMethod::Delta)
+        if (e.Method != TPatchMethod::Whole && e.Method != TPatchMethod::Delta &&
+            e.Method != TPatchMethod::BsDelta)
             fail("a patched file needs a whole-file or delta payload");
         break;
     case TPatchAction::Add:
@@ -106,6 +109,8 @@ void ValidateEntry(const TPatchEntry& e, size_t groupCount, uint64_t payloadStar
         fail("its whole-file payload does not have the new size");
     if (e.PayloadSize == 0)
         fail("its payload is empty");
+    if (e.Method == TPatchMethod::BsDelta && e.PayloadSize < kBsHeaderSize)
+        fail("its difference delta is shorter than its header");
     if (e.PayloadOffset < payloadStart || e.PayloadOffset > payloadEnd ||
         e.PayloadSize > payloadEnd - e.PayloadOffset)
         fail("its payload lies outside the payload area");

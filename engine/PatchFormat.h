@@ -29,7 +29,8 @@ inline constexpr uint64_t kMaxDirectorySize = 64u << 20;
 inline constexpr uint64_t kMaxFileSize = uint64_t(1) << 48;
 
 enum class TPatchAction : uint8_t { Patch = 1, Add = 2, Delete = 3 };
-enum class TPatchMethod : uint8_t { None = 0, Whole = 1, Delta = 2 };
+// Delta is VCDIFF; BsDelta the difference delta of engine/BsDelta.h.
+enum class TPatchMethod : uint8_t { None = 0, Whole = 1, Delta = 2, BsDelta = 3 };
 
 struct TPatchGroup {
     std::string Name;

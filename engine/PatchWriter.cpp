@@ -52,6 +52,18 @@ TPayloadPlace TPatchWriter::WriteDeflated(TStream& content) {
     return place;
 }
 
+TPayloadPlace TPatchWriter::WriteStored(const std::vector<uint8_t>& bytes) {
+    TPayloadPlace place;
+    place.Offset = static_cast<uint64_t>(out_.Seek(0, SeekOrigin::End));
+    for (size_t at = 0; at < bytes.size();) {
+        int32_t chunk = static_cast<int32_t>(std::min<size_t>(bytes.size() - at, 1 << 20));
+        out_.WriteBuffer(bytes.data() + at, chunk);
+        at += static_cast<size_t>(chunk);
+    }
+    place.Size = bytes.size();
+    return place;
+}
+
 void TPatchWriter::DiscardFrom(uint64_t offset) {
     if (offset < kHeaderSize)
         throw EPatchFormatError("Cannot discard the patch file's header");

@@ -21,6 +21,9 @@ class TPatchWriter {
     uint32_t AddGroup(const TPatchGroup& group);
     // Raw-deflates the rest of content into the payload area.
     TPayloadPlace WriteDeflated(TStream& content);
+    // Stores bytes that are compressed already (a difference delta); RawSize is
+    // left for the caller.
+    TPayloadPlace WriteStored(const std::vector<uint8_t>& bytes);
     // Drops everything written from offset on (a payload that lost to a smaller one).
     void DiscardFrom(uint64_t offset);
     void AddEntry(const TPatchEntry& entry);

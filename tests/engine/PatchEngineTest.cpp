@@ -4,6 +4,7 @@
 
 #include "engine/PatchEngine.h"
 #include "engine/PatchJournal.h"
+#include "engine/PatchReader.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,9 @@ class PatchRun : public ::testing::Test {
         s.Write("old/empty.log", "");
         app.insert(100000, "a new function");
         app.replace(150000, 10, "0123456789");
+        // Scattered small changes, as moved code makes them: the difference delta's case.
+        for (size_t i = 500; i < app.size(); i += 700)
+            app[i] = static_cast<char>(app[i] + 3);
         s.Write("new/app.exe", app);
         s.Write("new/readme.txt", "version 2\n");
         s.Write("new/data/table.dat", Noise(60000, 3));
@@ -99,6 +103,38 @@ TEST_F(PatchRun, AppliesEveryChangeByteExactWithCallbacksInOrder) {
         ASSERT_LT(j, ids.size()) << "file without its done callback";
         EXPECT_EQ(last, 32768);
     }
+}
+
+TEST_F(PatchRun, MethodsAreChosenPerFile) {
+    TMemoryStream file;
+    {
+        std::ifstream in(patch, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        file.Data().assign(bytes.begin(), bytes.end());
+    }
+    std::map<std::string, TPatchMethod> methods;
+    for (const TPatchEntry& e : ReadPatchFile(file).Entries)
+        methods[e.Path] = e.Method;
+    EXPECT_EQ(methods["app.exe"], TPatchMethod::BsDelta);
+    EXPECT_EQ(methods["data\\table.dat"], TPatchMethod::Whole); // unrelated content
+}
+
+// A patch file written by the builder before the difference delta existed.
+TEST(PatchFiles, VcdiffOnlyPatchFromEarlierBuilderStillApplies) {
+    TScratch s("legacy");
+    const fs::path data = fs::path(ORU_ENGINE_TEST_DATA) / "vcdiff-v1";
+    fs::copy(data / "old", s.Path("target"), fs::copy_options::recursive);
+    TRecorder rec;
+    TPatchEngine engine(SystemPatchFiles(), rec.Callback(), {});
+    ASSERT_EQ(engine.Run("\"" + s.Path("target") + "\" \"" + (data / "patch.rtp").string() + "\""),
+              resOk);
+    std::map<std::string, std::string> expected;
+    for (const auto& entry : fs::directory_iterator(data / "new")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        expected[entry.path().filename().string()] =
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+    EXPECT_EQ(s.Snapshot("target"), expected);
 }
 
 TEST_F(PatchRun, SecondRunIsHarmless) {

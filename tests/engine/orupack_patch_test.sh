@@ -22,7 +22,22 @@ import random
 random.seed(3)
 blob = bytes(random.randrange(256) for _ in range(300000))
 open("old/bin/app.exe", "wb").write(blob)
-open("new/bin/app.exe", "wb").write(blob[:1000] + b"changed" + blob[1007:200000] + b"more" + blob[200000:])
+app = bytearray(blob[:1000] + b"changed" + blob[1007:200000] + b"more" + blob[200000:])
+for i in range(500, len(app), 700):  # scattered small changes: a difference delta
+    app[i] = (app[i] + 3) & 0xFF
+open("new/bin/app.exe", "wb").write(app)
+# Code whose callers move while the functions they call stay: the x86 transform's case.
+targets = [0x400000 + random.randrange(0x100000) for _ in range(64)]
+for tree, grown in (("old", False), ("new", True)):
+    pick = random.Random(12)
+    code = bytearray(b"MZ")
+    for block in range(3000):
+        code += bytes(random.Random(block).randrange(8) for _ in range(20))
+        if grown and block % 7 == 0:
+            code += b"\x90" * (1 + block % 3)
+        rel = (targets[pick.randrange(64)] - (len(code) + 5)) & 0xFFFFFFFF
+        code += b"\xe8" + rel.to_bytes(4, "little")
+    open(tree + "/bin/code.dll", "wb").write(code)
 for tree, text in (("old", b"v1\r\n"), ("new", b"v2\r\n")):
     open(tree + "/readme.txt", "wb").write(text)
     open(tree + "/Unibrook/ub.dll", "wb").write(text * 100)
@@ -34,7 +49,8 @@ expect 0 "$ORUPACK" diff --help
 expect 2 "$ORUPACK" diff old new
 expect 2 "$ORUPACK" diff old new p.rtp "UNI=../x"
 expect 0 "$ORUPACK" diff old new p.rtp MAIN=. "UNIBROOK=Unibrook=Unibrook job tools"
-grep -q "patch MAIN:bin\\\\app.exe (delta" out.txt
+grep -q "patch MAIN:bin\\\\app.exe (difference delta, [0-9]* bytes; VCDIFF" out.txt
+grep -q "patch MAIN:bin\\\\code.dll (difference delta, x86 branches" out.txt
 python3 "$CHECK" p.rtp old new
 
 cp -r old target

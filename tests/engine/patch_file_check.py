@@ -4,7 +4,8 @@
 usage: patch_file_check.py PATCH OLD_DIR NEW_DIR
 
 Checks the checksum and every directory rule, then rebuilds each entry's new content
-from OLD_DIR with zlib and xdelta3 (for deltas) and compares it with NEW_DIR.
+from OLD_DIR with zlib, xdelta3 (for VCDIFF deltas) and its own
+decoder of difference deltas and compares it with NEW_DIR.
 Exit status 0 when everything agrees.
 """
 import hashlib
@@ -19,6 +20,99 @@ import zlib
 def fail(msg):
     print("patch_file_check: " + msg, file=sys.stderr)
     sys.exit(1)
+
+
+def inflate_exactly(rel, packed, raw_size):
+    inflater = zlib.decompressobj(-15)
+    raw = inflater.decompress(packed) + inflater.flush()
+    if not inflater.eof or inflater.unused_data or len(raw) != raw_size:
+        fail(rel + ": payload is not exactly one raw deflate stream of the declared size")
+    return raw
+
+
+def varints(data):
+    """LEB128 numbers of a stream, all of them."""
+    out, value, shift = [], 0, 0
+    for b in data:
+        value |= (b & 0x7F) << shift
+        shift += 7
+        if not b & 0x80:
+            out.append(value)
+            value, shift = 0, 0
+    if shift:
+        fail("a stream ends inside a number")
+    return out
+
+
+def branches(data, to_absolute):
+    """The x86 branch transform, block by block of 65536 bytes."""
+    data = bytearray(data)
+    for base in range(0, len(data), 65536):
+        n = min(65536, len(data) - base)
+        i = 0
+        while i < n:
+            p = base + i
+            if data[p] in (0xE8, 0xE9):
+                op = i + 1
+            elif data[p] == 0x0F and i + 1 < n and data[p + 1] & 0xF0 == 0x80:
+                op = i + 2
+            else:
+                i += 1
+                continue
+            if op + 4 > n:
+                i += 1
+                continue
+            q = base + op
+            if data[q + 3] in (0x00, 0xFF):
+                v = int.from_bytes(data[q:q + 4], "little")
+                nxt = base + op + 4
+                v = ((v + nxt) if to_absolute else (v - nxt)) & 0x1FFFFFF
+                if v & 0x1000000:
+                    v |= 0xFE000000
+                data[q:q + 4] = v.to_bytes(4, "little")
+            i = op + 4
+    return bytes(data)
+
+
+def difference_delta(rel, old, payload, raw_size, new_size):
+    transform, r1, r2, r3, copied = struct.unpack_from("<BBBBQ", payload, 0)
+    if (r1, r2, r3) != (0, 0, 0) or transform not in (0, 1):
+        fail(rel + ": bad difference delta header")
+    sizes = [struct.unpack_from("<QQ", payload, 12 + 16 * i) for i in range(4)]
+    pos, streams = 76, []
+    for packed, raw in sizes:
+        streams.append(inflate_exactly(rel, payload[pos:pos + packed], raw))
+        pos += packed
+    if pos != len(payload) or sum(r for _, r in sizes) != raw_size or copied + sizes[3][1] != new_size:
+        fail(rel + ": difference delta sizes do not add up")
+    control, runs, changed, extra = streams
+    if transform:
+        old = branches(old, True)
+    # The differences: zero runs and changed bytes, alternating.
+    diff = bytearray()
+    numbers, at = varints(runs), 0
+    for same, count in zip(numbers[::2], numbers[1::2]):
+        diff += bytes(same) + changed[at:at + count]
+        at += count
+    if len(diff) != copied or at != len(changed):
+        fail(rel + ": difference runs do not cover the copied bytes")
+    out, o, d, e = bytearray(), 0, 0, 0
+    numbers = varints(control)
+    if len(numbers) % 3:
+        fail(rel + ": control stream ends inside a record")
+    for k in range(0, len(numbers), 3):
+        copy, add, z = numbers[k:k + 3]
+        seek = -(z >> 1) - 1 if z & 1 else z >> 1
+        if o + copy > len(old):
+            fail(rel + ": a record reads beyond the old file")
+        out += bytes((x + y) & 0xFF for x, y in zip(old[o:o + copy], diff[d:d + copy]))
+        out += extra[e:e + add]
+        o, d, e = o + copy + seek, d + copy, e + add
+        if not 0 <= o <= len(old):
+            fail(rel + ": a record moves outside the old file")
+    if d != copied or e != len(extra):
+        fail(rel + ": records do not use the streams exactly")
+    return branches(out, False) if transform else bytes(out)
 
 
 def main():
@@ -80,11 +174,14 @@ def main():
             continue
         if not (16 <= offset and offset + size <= dir_offset):
             fail(rel + ": payload outside the payload area")
-        inflater = zlib.decompressobj(-15)
-        raw = inflater.decompress(data[offset:offset + size]) + inflater.flush()
-        if not inflater.eof or inflater.unused_data or len(raw) != raw_size:
-            fail(rel + ": payload is not exactly one raw deflate stream of the declared size")
-        if method == 1:
+        if method == 3:
+            result = difference_delta(rel, open(old_file, "rb").read(), data[offset:offset + size],
+                                      raw_size, new_size)
+        else:
+            raw = inflate_exactly(rel, data[offset:offset + size], raw_size)
+        if method == 3:
+            pass
+        elif method == 1:
             result = raw
         elif method == 2:
             with tempfile.TemporaryDirectory() as tmp:

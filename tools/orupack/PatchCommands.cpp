@@ -160,7 +160,7 @@ int Finish(uint32_t result) {
 }
 
 int RunDiff(const std::vector<std::string>& args) {
-    ParsedArgs parsed = ParseArgs(args, {}, {"whole", "quiet"});
+    ParsedArgs parsed = ParseArgs(args, {"method"}, {"whole", "quiet"});
     if (parsed.Positional.size() < 3)
         throw UsageError("expected OLD_DIR, NEW_DIR and the patch file to write");
     TBuildOptions options;
@@ -172,12 +172,27 @@ int RunDiff(const std::vector<std::string>& args) {
             throw UsageError(e.Message());
         }
     }
-    if (!parsed.Has("quiet"))
+    const std::string method = parsed.Value("method");
+    if (method == "vcdiff")
+        options.TryDifference = false;
+    else if (method == "difference")
+        options.TryVcdiff = false;
+    else if (!method.empty() && method != "best")
+        throw UsageError("--method is best, vcdiff or difference");
+    if (!parsed.Has("quiet")) {
         options.Log = [](const std::string& line) { std::cout << line << "\n"; };
+        // One line per long file, rewritten in place as it goes.
+        options.Progress = [](const std::string& path, const char* what, uint64_t done,
+                              uint64_t total) {
+            std::cerr << "\r  " << path << ": " << what << " " << (total ? done * 100 / total : 100)
+                      << " %   " << (done == total ? "\n" : "") << std::flush;
+        };
+    }
     TBuildStats stats = BuildPatch(SystemPatchFiles(), parsed.Positional[0], parsed.Positional[1],
                                    parsed.Positional[2], options);
-    std::cout << stats.Patched << " patched (" << stats.Deltas << " as deltas), " << stats.Added
-              << " added, " << stats.Deleted << " deleted, " << stats.Unchanged << " unchanged; "
+    std::cout << stats.Patched << " patched (" << stats.Deltas << " as VCDIFF deltas, "
+              << stats.Differences << " as difference deltas), " << stats.Added << " added, "
+              << stats.Deleted << " deleted, " << stats.Unchanged << " unchanged; "
               << stats.PatchSize << " bytes written to " << parsed.Positional[2] << "\n";
     return 0;
 }
@@ -219,11 +234,14 @@ int RunApply(const std::vector<std::string>& args) {
 }
 
 const CommandRegistration registration{
-    {"diff", "OLD_DIR NEW_DIR OUT.rtp [GROUP...] [--whole] [--quiet]",
+    {"diff", "OLD_DIR NEW_DIR OUT.rtp [GROUP...] [--whole] [--method M] [--quiet]",
      "make a patch file that turns the OLD_DIR tree into the NEW_DIR tree",
-     "Each file present in both trees with different content becomes a patch (a\n"
-     "compressed delta, or the compressed new file when that is smaller); a file only in\n"
-     "NEW_DIR is added, a file only in OLD_DIR is deleted. Names are compared ignoring case.\n"
+     "Each file present in both trees with different content becomes a patch: the\n"
+     "smallest of a VCDIFF delta, a difference delta (approximate matches stored as\n"
+     "byte differences; executables are also tried with x86 branch targets made\n"
+     "absolute) and the whole new file, each compressed. A file only in NEW_DIR is\n"
+     "added, a file only in OLD_DIR is deleted. Names are compared ignoring case. Each\n"
+     "file's line names the method that won and the sizes of the others.\n"
      "\n"
      "GROUP is NAME, NAME=FOLDER or NAME=FOLDER=TEXT. FOLDER is relative to both trees\n"
      "(\".\" is the root); every file belongs to the group with the longest folder that\n"
@@ -233,8 +251,12 @@ const CommandRegistration registration{
      "groups, a file outside every group's folder is an error.\n"
      "Example: orupack diff old new ORU.rtp MAIN=. UNIBROOK=Unibrook=\"Unibrook job tools\"\n"
      "\n"
-     "  --whole   store whole files only (no deltas)\n"
-     "  --quiet   print only the summary\n",
+     "  --whole      store whole files only (no deltas)\n"
+     "  --method M   best (the default), vcdiff or difference: the deltas to try\n"
+     "  --quiet      print only the summary\n"
+     "\n"
+     "Suffixes are sorted with libdivsufsort where the build has it and with a built-in\n"
+     "SA-IS elsewhere (the Windows build); both give the same patch files.\n",
      &RunDiff},
     {"verify", "TARGET_DIR PATCH [--folder NAME=DIR]...",
      "check every file a patch would change, without writing anything",
