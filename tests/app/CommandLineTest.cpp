@@ -73,8 +73,9 @@ TEST(ReadCommandLine, EachArgumentCountsOnlyInItsPlace) {
         EXPECT_EQ(a.NetworkInstall, row.network) << line;
         EXPECT_EQ(a.ProductKind, row.kind) << line;
         EXPECT_EQ(a.ProductNumberInvalid, row.invalid) << line;
-        if (row.invalid)
+        if (row.invalid) {
             EXPECT_EQ(a.ProductArgument, row.params[4]);
+        }
     }
 }
 
