@@ -9,110 +9,83 @@ using namespace oru;
 
 namespace {
 
-TVersionFileInfo Read(const std::string& text, TVersionFileContext context = {true, true, true}) {
-    // Default context: LE edition, both archives present.
+TVersionFileInfo Read(const std::string& text, TVersionFileContext context) {
     TMemoryStream stream(std::vector<uint8_t>(text.begin(), text.end()));
     return ReadVersionFile(stream, context);
 }
 
-TVersionFileContext Edition(bool le) {
-    return {le, true, true};
-}
+constexpr TVersionFileContext kLe{true, true, true};    // LE edition, both archives there
+constexpr TVersionFileContext kFull{false, true, true}; // full edition
+constexpr TVersionFileContext kNoArchives{false, false, false};
 
-TEST(VersionFile, EmptyFileWantsNothing) {
-    const auto v = Read("");
-    EXPECT_EQ(v.Version, "");
-    EXPECT_FALSE(v.UpdateWanted);
-    EXPECT_FALSE(v.PatchWanted);
-    EXPECT_FALSE(v.UpdateArchiveMissing);
-    EXPECT_FALSE(v.PatchArchiveMissing);
-    EXPECT_EQ(v.ExtraMessage, "");
-}
+struct VersionRow {
+    const char* text;
+    TVersionFileContext context;
+    const char* version;
+    bool update, patch;                 // wanted
+    bool updateMissing, patchMissing;   // archive missing
+    const char* notice;
+};
 
-TEST(VersionFile, WantedFlagsAcceptOnlyAWholeY) {
-    EXPECT_TRUE(Read("1\r\ny\r\nY\r\n").UpdateWanted);
-    EXPECT_TRUE(Read("1\r\ny\r\nY\r\n").PatchWanted);
-    EXPECT_FALSE(Read("1\r\nY \r\nYes\r\n").UpdateWanted);
-    EXPECT_FALSE(Read("1\r\nY \r\nYes\r\n").PatchWanted);
-    EXPECT_FALSE(Read("1\r\n Y\r\n").UpdateWanted);
-    const auto v = Read("01.23.00.00\r\nY\r\nN\r\nN\r\nignored\r\n");
-    EXPECT_EQ(v.Version, "01.23.00.00");
-    EXPECT_TRUE(v.UpdateWanted);
-    EXPECT_FALSE(v.PatchWanted);
-}
+const char* const kNotice = "1\r\nY\r\nY\r\nY\r\n";
 
-TEST(VersionFile, LineEndingsAsATextFileReadsThem) {
-    // A lone LF ends a line; after a CR the rest up to the next LF is passed over.
-    const auto v = Read("1.0\nY\r\nY");
-    EXPECT_EQ(v.Version, "1.0");
-    EXPECT_TRUE(v.UpdateWanted);
-    EXPECT_TRUE(v.PatchWanted);
-    EXPECT_EQ(Read("1.0\rjunk\nY\r\n").Version, "1.0");
-    EXPECT_TRUE(Read("1.0\rjunk\nY\r\n").UpdateWanted);
-    // A single line without an end.
-    EXPECT_EQ(Read("* 12/01/2010").Version, "* 12/01/2010");
-}
-
-TEST(VersionFile, MissingArchivesOnlyWhenWanted) {
-    const auto both = Read("1\r\nY\r\nY\r\n", {false, false, false});
-    EXPECT_TRUE(both.UpdateArchiveMissing);
-    EXPECT_TRUE(both.PatchArchiveMissing);
-    const auto none = Read("1\r\nN\r\nN\r\n", {false, false, false});
-    EXPECT_FALSE(none.UpdateArchiveMissing);
-    EXPECT_FALSE(none.PatchArchiveMissing);
-    const auto patchOnly = Read("1\r\nN\r\nY\r\n", {false, false, true});
-    EXPECT_FALSE(patchOnly.PatchArchiveMissing);
-}
-
-TEST(VersionFile, NoticeLinesJoinWithNothingBetween) {
-    const auto v =
-        Read("1\r\nY\r\nY\r\nY\r\n100\r\n2\r\nThe first half,\r\n and the second.\r\nlater\r\n");
-    EXPECT_EQ(v.ExtraMessage, "The first half, and the second.");
-    EXPECT_EQ(Read("1\r\nY\r\nY\r\nN\r\n100\r\n1\r\nNot read\r\n").ExtraMessage, "");
-    EXPECT_EQ(Read("1\r\nY\r\nY\r\ny\r\n100\r\n1\r\nlower y\r\n").ExtraMessage, "lower y");
-}
-
-TEST(VersionFile, ShortOrAbsentNoticeLinesReadAsEmpty) {
-    EXPECT_EQ(Read("1\r\nY\r\nY\r\nY\r\n100\r\n3\r\nonly one\r\n").ExtraMessage, "only one");
-    EXPECT_EQ(Read("1\r\nY\r\nY\r\nY\r\n100\r\n0\r\nnone\r\n").ExtraMessage, "");
-    EXPECT_EQ(Read("1\r\nY\r\nY\r\nY\r\n100\r\n-4\r\nnone\r\n").ExtraMessage, "");
-    // A huge count on a short file ends with the file.
-    EXPECT_EQ(Read("1\r\nY\r\nY\r\nY\r\n100\r\n2147483647\r\nlast").ExtraMessage, "last");
-    // Line 4 "Y" as the last line: target and count read as empty, which is not a number.
-    EXPECT_TRUE(Read("1\r\nY\r\nY\r\nY\r\n").UpdateArchiveMissing);
-}
-
-TEST(VersionFile, NonIntegerTargetOrCountMakesTheFileUnreadable) {
-    for (const char* text : {"1.0\r\nY\r\nN\r\nY\r\nall\r\n1\r\nnote\r\n",
-                             "1.0\r\nY\r\nN\r\nY\r\n100\r\none\r\nnote\r\n"}) {
-        const auto v = Read(text);
-        EXPECT_EQ(v.Version, "") << text;
-        EXPECT_EQ(v.ExtraMessage, "");
-        EXPECT_TRUE(v.UpdateArchiveMissing);
-        EXPECT_TRUE(v.PatchArchiveMissing);
-        // What was read before the failure stays.
-        EXPECT_TRUE(v.UpdateWanted);
-        EXPECT_FALSE(v.PatchWanted);
+TEST(VersionFile, RowsOfTextReadAsTheProgramReadsThem) {
+    const VersionRow rows[] = {
+        {"", kLe, "", false, false, false, false, ""},
+        // Only a whole upper- or lower-case Y wants.
+        {"1\r\ny\r\nY\r\n", kLe, "1", true, true, false, false, ""},
+        {"1\r\nY \r\nYes\r\n", kLe, "1", false, false, false, false, ""},
+        {"1\r\n Y\r\n", kLe, "1", false, false, false, false, ""},
+        {"01.23.00.00\r\nY\r\nN\r\nN\r\nignored\r\n", kLe, "01.23.00.00", true, false, false, false, ""},
+        // A lone LF ends a line; after a CR the rest up to the next LF is passed over.
+        {"1.0\nY\r\nY", kLe, "1.0", true, true, false, false, ""},
+        {"1.0\rjunk\nY\r\n", kLe, "1.0", true, false, false, false, ""},
+        {"* 12/01/2010", kLe, "* 12/01/2010", false, false, false, false, ""},
+        // Missing archives count only when wanted.
+        {"1\r\nY\r\nY\r\n", kNoArchives, "1", true, true, true, true, ""},
+        {"1\r\nN\r\nN\r\n", kNoArchives, "1", false, false, false, false, ""},
+        {"1\r\nN\r\nY\r\n", {false, false, true}, "1", false, true, false, false, ""},
+        // Notice lines join with nothing between; short or absent lines read as empty.
+        {"1\r\nY\r\nY\r\nY\r\n100\r\n2\r\nThe first half,\r\n and the second.\r\nlater\r\n", kLe,
+         "1", true, true, false, false, "The first half, and the second."},
+        {"1\r\nY\r\nY\r\nN\r\n100\r\n1\r\nNot read\r\n", kLe, "1", true, true, false, false, ""},
+        {"1\r\nY\r\nY\r\ny\r\n100\r\n1\r\nlower y\r\n", kLe, "1", true, true, false, false, "lower y"},
+        {"1\r\nY\r\nY\r\nY\r\n100\r\n3\r\nonly one\r\n", kLe, "1", true, true, false, false, "only one"},
+        {"1\r\nY\r\nY\r\nY\r\n100\r\n0\r\nnone\r\n", kLe, "1", true, true, false, false, ""},
+        {"1\r\nY\r\nY\r\nY\r\n100\r\n-4\r\nnone\r\n", kLe, "1", true, true, false, false, ""},
+        {"1\r\nY\r\nY\r\nY\r\n100\r\n2147483647\r\nlast", kLe, "1", true, true, false, false, "last"},
+        // A target or count that is no number makes the file unreadable; what was
+        // read before the failure stays. A notice flag as the last line reads an
+        // empty target.
+        {"1\r\nY\r\nY\r\nY\r\n", kLe, "", true, true, true, true, ""},
+        {"1.0\r\nY\r\nN\r\nY\r\nall\r\n1\r\nnote\r\n", kLe, "", true, false, true, true, ""},
+        {"1.0\r\nY\r\nN\r\nY\r\n100\r\none\r\nnote\r\n", kLe, "", true, false, true, true, ""},
+    };
+    for (const VersionRow& row : rows) {
+        const auto v = Read(row.text, row.context);
+        SCOPED_TRACE(::testing::PrintToString(std::string(row.text)));
+        EXPECT_EQ(v.Version, row.version);
+        EXPECT_EQ(v.UpdateWanted, row.update);
+        EXPECT_EQ(v.PatchWanted, row.patch);
+        EXPECT_EQ(v.UpdateArchiveMissing, row.updateMissing);
+        EXPECT_EQ(v.PatchArchiveMissing, row.patchMissing);
+        EXPECT_EQ(v.ExtraMessage, row.notice);
     }
 }
 
 TEST(VersionFile, NoticeTargetsFilterByEdition) {
-    auto notice = [](const char* target, bool le) {
-        return Read(std::string("1\r\nY\r\nY\r\nY\r\n") + target + "\r\n1\r\nnote\r\n", Edition(le))
-            .ExtraMessage;
+    const std::tuple<const char*, bool, bool> rows[] = {
+        // target, shown in the full edition, shown in LE
+        {"100", true, true}, {"356", true, true}, // low 8 bits are 100
+        {"3", true, true},   {"0", true, true},   {"12", true, true},
+        {"1", true, false},  {"257", true, false}, // kind 1: the full edition
+        {"2", false, true},
     };
-    for (bool le : {false, true}) {
-        EXPECT_EQ(notice("100", le), "note");
-        EXPECT_EQ(notice("356", le), "note"); // low 8 bits are 100
-        EXPECT_EQ(notice("3", le), "note");
-        EXPECT_EQ(notice("0", le), "note");
-        EXPECT_EQ(notice("12", le), "note");
+    for (const auto& [target, full, le] : rows) {
+        const std::string text = std::string(kNotice) + target + "\r\n1\r\nnote\r\n";
+        EXPECT_EQ(Read(text, kFull).ExtraMessage, full ? "note" : "") << target;
+        EXPECT_EQ(Read(text, kLe).ExtraMessage, le ? "note" : "") << target;
     }
-    EXPECT_EQ(notice("1", true), "");
-    EXPECT_EQ(notice("1", false), "note");
-    EXPECT_EQ(notice("257", true), ""); // maps to kind 1
-    EXPECT_EQ(notice("2", false), "");
-    EXPECT_EQ(notice("2", true), "note");
 }
 
 // A stream that fails part-way, as a disk read error would.
@@ -129,21 +102,19 @@ class FailingStream : public TMemoryStream {
     int calls_ = 0;
 };
 
-TEST(VersionFile, ReadErrorKeepsWhatWasRead) {
+TEST(VersionFile, ReadErrorOrNoFileIsUnreadable) {
     const std::string text = "1.0\r\nY\r\nY\r\n";
     FailingStream stream(std::vector<uint8_t>(text.begin(), text.end()));
-    const auto v = ReadVersionFile(stream, {false, true, true});
+    const auto v = ReadVersionFile(stream, kFull);
     EXPECT_TRUE(v.UpdateArchiveMissing);
     EXPECT_TRUE(v.PatchArchiveMissing);
     EXPECT_EQ(v.Version, "");
     EXPECT_FALSE(v.PatchWanted);
-}
 
-TEST(VersionFile, MissingFileIsUnreadable) {
-    const auto v = ReadVersionFile("no-such-folder-8723\\ORU.VER", {});
-    EXPECT_TRUE(v.UpdateArchiveMissing);
-    EXPECT_TRUE(v.PatchArchiveMissing);
-    EXPECT_FALSE(v.UpdateWanted);
+    const auto missing = ReadVersionFile("no-such-folder-8723\\ORU.VER", {});
+    EXPECT_TRUE(missing.UpdateArchiveMissing);
+    EXPECT_TRUE(missing.PatchArchiveMissing);
+    EXPECT_FALSE(missing.UpdateWanted);
 }
 
 } // namespace

@@ -1,41 +1,16 @@
-// Test support for the archive reader: a byte-level ZIP builder whose every field
-// can be bent, temporary folders, whole-file helpers and the fixture locations.
+// Where the build put the archives written by independent writers, and the public
+// corpora; both with a trailing delimiter.
 #pragma once
 
-#include <cstdint>
-#include <filesystem>
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "support/Files.h"
+#include "support/Scratch.h"
 #include "support/TestArchive.h"
+
+#include <string>
 
 namespace oru::test {
 
-// A unique folder below the system's temporary folder, removed with its contents.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-    // The folder as the reader's callers write it: with a trailing delimiter.
-    std::string Dir() const;
-    std::string File(const std::string& name) const;
-
-  private:
-    std::filesystem::path path_;
-};
-
-void WriteFile(const std::string& path, const Bytes& data);
-Bytes ReadFile(const std::string& path);
-bool Exists(const std::string& path);
-
-// Where the build put the fixtures written by independent writers, and the public
-// corpora; both with a trailing delimiter.
-std::string FixtureDir();
-std::string CorporaDir();
+inline std::string FixtureDir() { return ORU_ARCHIVE_FIXTURES; }
+inline std::string CorporaDir() { return ORU_CORPORA_DIR; }
 
 } // namespace oru::test

@@ -3,6 +3,7 @@
 #include "archive/OruZlib.h"
 
 #include "ArchiveTestSupport.h"
+#include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
@@ -29,27 +30,13 @@ TEST(ZlibStream, CorruptDataRaisesZlibErrorWithZlibsOwnText) {
     TMemoryStream source(Bytes{0xFF, 0xFF, 0xFF, 0xFF});
     TZlibDecompressionStream inflater(source);
     uint8_t out[64];
-    try {
-        inflater.Read(out, sizeof out);
-        FAIL() << "no exception";
-    } catch (const EZlibError& e) {
-        EXPECT_EQ(e.ErrorCode, Z_DATA_ERROR);
-        EXPECT_EQ(e.Message(), "zlib error.\r\ninvalid block type (-3)");
-    }
+    EXPECT_EQ(test::MessageOf<EZlibError>([&] { inflater.Read(out, sizeof out); }),
+              "zlib error.\r\ninvalid block type (-3)");
 }
 
-TEST(ZlibStream, ReadStopsAtStreamEndThenReturnsZero) {
-    Bytes data = test::PatternBytes(1000);
-    TMemoryStream source(test::RawDeflate(data));
-    TZlibDecompressionStream inflater(source);
-    Bytes out(4096);
-    ASSERT_EQ(inflater.Read(out.data(), 4096), 1000);
-    out.resize(1000);
-    EXPECT_EQ(out, data);
-    EXPECT_EQ(inflater.Read(out.data(), 100), 0);
-}
-
-TEST(ZlibStream, FullOutputWindowsKeepTheRestForTheNextRead) {
+// Reads in odd chunks: a full output window keeps the rest for the next read, and
+// the stream's end is where the data end, however much is asked for after it.
+TEST(ZlibStream, ChunkedReadsDeliverTheDataThenZero) {
     Bytes data = test::PatternBytes(300000, 4);
     TMemoryStream source(test::RawDeflate(data));
     TZlibDecompressionStream inflater(source);
@@ -61,6 +48,7 @@ TEST(ZlibStream, FullOutputWindowsKeepTheRestForTheNextRead) {
         out.insert(out.end(), chunk.begin(), chunk.begin() + n);
     }
     EXPECT_EQ(out, data);
+    EXPECT_EQ(inflater.Read(chunk.data(), 100), 0);
 }
 
 TEST(ZlibStream, TruncatedDataYieldFewerBytesWithoutAnError) {
@@ -121,8 +109,6 @@ TEST(Uncompress, DeflatedMemberCountsAndCrc) {
     ASSERT_FALSE(run.Progress.empty());
     EXPECT_TRUE(std::is_sorted(run.Progress.begin(), run.Progress.end()));
     EXPECT_EQ(run.Progress.back(), 100000);
-    // One call per copy-buffer chunk.
-    EXPECT_EQ(run.Progress.size(), (100000 + UncompressBufferSize - 1) / UncompressBufferSize);
 }
 
 TEST(Uncompress, StoredMemberStopsAtItsCompressedSize) {
@@ -162,12 +148,8 @@ TEST(Uncompress, OutputBeyondTheLimitStopsBeforeItIsWritten) {
     Bytes packed = test::RawDeflate(Bytes(5000000, 0));
     UncompressRun run(packed, false, static_cast<int64_t>(packed.size()));
     run.Info.OutputLimit = 1000;
-    try {
-        Uncompress(run.Info);
-        FAIL() << "no exception";
-    } catch (const EDataSizeError& e) {
-        EXPECT_STREQ(e.what(), "The data exceed their declared size of 1000 bytes");
-    }
+    EXPECT_EQ(test::MessageOf<EDataSizeError>([&] { Uncompress(run.Info); }),
+              "The data exceed their declared size of 1000 bytes");
     EXPECT_LE(run.Dest.Data().size(), 1000u);
 
     Bytes exact = test::PatternBytes(30000);
@@ -217,12 +199,8 @@ TEST(UncompressionStream, RefusesStoredDataAndBoundsItsOutput) {
     TOruCompressionInfo info;
     info.Source = &source;
     info.Options.Stored = true;
-    try {
-        TOruUncompressionStream stream(info);
-        FAIL() << "no exception";
-    } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), "The compression method is not supported");
-    }
+    EXPECT_EQ(test::MessageOf<Exception>([&] { TOruUncompressionStream stream(info); }),
+              "The compression method is not supported");
 
     TMemoryStream bomb(test::RawDeflate(Bytes(1000000, 0)));
     info.Source = &bomb;

@@ -115,21 +115,21 @@ TEST(Corpus, EveryArchiveIsReadOrRefusedCleanly) {
 
         // A whole run into a folder of its own inside a fresh root: after it, the
         // root holds that folder and nothing else.
-        test::TempDir root;
-        fs::create_directory(root.Path() / "dest");
-        std::string dest = (root.Path() / "dest").string() + "\\";
+        test::TScratch root;
+        fs::create_directory(root.Root() / "dest");
+        std::string dest = (root.Root() / "dest").string() + "\\";
         std::vector<std::string> files;
         try {
             ExtractZipFile(path, files, dest);
         } catch (const Exception&) {
             for (const std::string& f : files)
-                EXPECT_FALSE(test::Exists(f)) << "left behind after a failure: " << f;
+                EXPECT_FALSE(test::FileExists(f)) << "left behind after a failure: " << f;
         }
         for (const std::string& f : files)
             EXPECT_EQ(f.rfind(dest, 0), 0u) << f;
         std::error_code ec;
         int outside = 0;
-        for (const auto& e : fs::directory_iterator(root.Path(), ec))
+        for (const auto& e : fs::directory_iterator(root.Root(), ec))
             outside += e.path().filename() != "dest";
         EXPECT_EQ(outside, 0);
     }

@@ -3,6 +3,7 @@
 #include "platform/FileUtilsX.h"
 
 #include "ArchiveTestSupport.h"
+#include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +20,17 @@ class ExtractZipFileTest : public ::testing::Test {
   protected:
     std::string Write(const TestArchive& a) {
         std::string path = dir_.File("pkg.zip");
-        test::WriteFile(path, a.Build());
+        test::WriteWholeFile(path, a.Build());
         return path;
     }
     // The destination as the callers pass it: with a trailing "\".
-    std::string Dest() const { return out_.Path().string() + "\\"; }
+    std::string Dest() const { return out_.Root().string() + "\\"; }
     std::string Target(const std::string& relative) const {
-        return (out_.Path() / relative).string();
+        return (out_.Root() / relative).string();
     }
 
-    test::TempDir dir_;
-    test::TempDir out_;
+    test::TScratch dir_;
+    test::TScratch out_;
 };
 
 TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
@@ -49,13 +50,13 @@ TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
     });
     EXPECT_EQ(files, (std::vector<std::string>{Dest() + "docs/a.txt", Dest() + "Tables\\New.dat",
                                                Dest() + "empty.txt"}));
-    EXPECT_EQ(test::ListTree(out_.Path()),
+    EXPECT_EQ(test::ListTree(out_.Root()),
               (std::vector<std::string>{"Tables", "Tables/New.dat", "deep", "deep/er", "docs",
                                         "docs/a.txt", "empty.txt"}));
-    EXPECT_EQ(test::ReadFile(Target("docs/a.txt")), test::ToBytes("alpha"));
-    EXPECT_EQ(test::ReadFile(Target("Tables/New.dat")), test::PatternBytes(70000));
+    EXPECT_EQ(test::ReadWholeBytes(Target("docs/a.txt")), test::ToBytes("alpha"));
+    EXPECT_EQ(test::ReadWholeBytes(Target("Tables/New.dat")), test::PatternBytes(70000));
     // The empty member is created plainly: neither its time nor its attributes.
-    EXPECT_TRUE(test::ReadFile(Target("empty.txt")).empty());
+    EXPECT_TRUE(test::ReadWholeBytes(Target("empty.txt")).empty());
     EXPECT_EQ(FileGetAttr(Target("empty.txt")) & faReadOnly, 0);
     TDateTime old = 0;
     ASSERT_TRUE(TryDosDateTimeToDateTime(OldDosTime, old));
@@ -66,13 +67,13 @@ TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
 
 TEST_F(ExtractZipFileTest, ReadOnlyTargetIsReplaced) {
     std::string target = Target("ro.txt");
-    test::WriteFile(target, test::ToBytes("old old old"));
+    test::WriteWholeFile(target, test::ToBytes("old old old"));
     ASSERT_TRUE(FileSetAttr(target, faReadOnly));
     TestArchive a;
     a.Members.push_back({.Name = "ro.txt", .Data = test::ToBytes("new")});
     std::vector<std::string> files;
     ExtractZipFile(Write(a), files, Dest());
-    EXPECT_EQ(test::ReadFile(target), test::ToBytes("new"));
+    EXPECT_EQ(test::ReadWholeBytes(target), test::ToBytes("new"));
 }
 
 TEST_F(ExtractZipFileTest, FailureDeletesEveryWrittenFileAndKeepsTheFailingTarget) {
@@ -83,21 +84,17 @@ TEST_F(ExtractZipFileTest, FailureDeletesEveryWrittenFileAndKeepsTheFailingTarge
     a.Members.push_back(
         {.Name = "keep.txt", .Data = Bytes{0xFF, 0xFF, 0xFF}, .Method = 8, .UncompressedSize = 50});
     std::string keep = Target("keep.txt");
-    test::WriteFile(keep, test::ToBytes("the old file"));
+    test::WriteWholeFile(keep, test::ToBytes("the old file"));
     std::vector<std::string> files;
-    try {
-        ExtractZipFile(Write(a), files, Dest());
-        FAIL() << "no exception";
-    } catch (const EZlibError& e) {
-        EXPECT_EQ(e.Message().rfind("Cannot extract 'keep.txt'.\rzlib error.\r\n", 0), 0u)
-            << e.Message();
-    }
+    EXPECT_EQ(test::MessageOf<EZlibError>([&] { ExtractZipFile(Write(a), files, Dest()); })
+                  .rfind("Cannot extract 'keep.txt'.\rzlib error.\r\n", 0),
+              0u);
     EXPECT_EQ(files.size(), 2u);
-    EXPECT_FALSE(test::Exists(Target("one.txt")));
-    EXPECT_FALSE(test::Exists(Target("sub/two.txt")));
-    EXPECT_EQ(test::ReadFile(keep), test::ToBytes("the old file"));
+    EXPECT_FALSE(test::FileExists(Target("one.txt")));
+    EXPECT_FALSE(test::FileExists(Target("sub/two.txt")));
+    EXPECT_EQ(test::ReadWholeBytes(keep), test::ToBytes("the old file"));
     // Folders stay; no file but the old one.
-    EXPECT_EQ(test::ListTree(out_.Path()), (std::vector<std::string>{"keep.txt", "sub"}));
+    EXPECT_EQ(test::ListTree(out_.Root()), (std::vector<std::string>{"keep.txt", "sub"}));
 }
 
 TEST_F(ExtractZipFileTest, EscapingNameStopsTheRunAndRollsBack) {
@@ -107,13 +104,15 @@ TEST_F(ExtractZipFileTest, EscapingNameStopsTheRunAndRollsBack) {
     std::string inner = Target("inner");
     std::filesystem::create_directory(inner);
     std::vector<std::string> files;
-    EXPECT_THROW(ExtractZipFile(Write(a), files, inner + "\\"), EPkwareZipError);
-    EXPECT_EQ(test::ListTree(out_.Path()), std::vector<std::string>{"inner"});
+    EXPECT_EQ(test::MessageOf<EPkwareZipError>(
+                  [&] { ExtractZipFile(Write(a), files, inner + "\\"); }),
+              "Cannot extract '../outside.txt': its name leads outside the destination folder");
+    EXPECT_EQ(test::ListTree(out_.Root()), std::vector<std::string>{"inner"});
 
     TestArchive dirs;
     dirs.Members.push_back({.Name = "a/../../up/", .Data = {}});
     EXPECT_THROW(ExtractZipFile(Write(dirs), files, inner + "\\"), EPkwareZipError);
-    EXPECT_EQ(test::ListTree(out_.Path()), std::vector<std::string>{"inner"});
+    EXPECT_EQ(test::ListTree(out_.Root()), std::vector<std::string>{"inner"});
 }
 
 TEST_F(ExtractZipFileTest, DriveAndNetworkNamesAreRefusedBeforeAnythingOutsideIsWritten) {
@@ -126,7 +125,7 @@ TEST_F(ExtractZipFileTest, DriveAndNetworkNamesAreRefusedBeforeAnythingOutsideIs
         std::filesystem::create_directories(inner);
         std::vector<std::string> files;
         EXPECT_THROW(ExtractZipFile(Write(a), files, inner + "\\"), EPkwareZipError) << outside;
-        EXPECT_EQ(test::ListTree(out_.Path()), std::vector<std::string>{"inner"}) << outside;
+        EXPECT_EQ(test::ListTree(out_.Root()), std::vector<std::string>{"inner"}) << outside;
     }
 }
 
@@ -138,7 +137,7 @@ TEST_F(ExtractZipFileTest, RollbackRemovesMembersExtractedReadOnly) {
         {.Name = "bad.txt", .Data = Bytes{0xFF, 0xFF, 0xFF}, .Method = 8, .UncompressedSize = 50});
     std::vector<std::string> files;
     EXPECT_THROW(ExtractZipFile(Write(a), files, Dest()), EZlibError);
-    EXPECT_TRUE(test::ListTree(out_.Path()).empty());
+    EXPECT_TRUE(test::ListTree(out_.Root()).empty());
 }
 
 TEST_F(ExtractZipFileTest, SlashNamesGetTheirFolderOnlyFromAFolderMember) {
@@ -149,7 +148,7 @@ TEST_F(ExtractZipFileTest, SlashNamesGetTheirFolderOnlyFromAFolderMember) {
     a.Members.push_back({.Name = "nofolder/x.txt", .Data = test::ToBytes("x")});
     std::vector<std::string> files;
     EXPECT_THROW(ExtractZipFile(Write(a), files, Dest()), EFileOpenError);
-    EXPECT_TRUE(test::ListTree(out_.Path()).empty());
+    EXPECT_TRUE(test::ListTree(out_.Root()).empty());
 }
 
 TEST_F(ExtractZipFileTest, InvalidArchiveWritesNothing) {
@@ -157,13 +156,9 @@ TEST_F(ExtractZipFileTest, InvalidArchiveWritesNothing) {
     a.Members.push_back({.Name = "x.txt", .Data = test::ToBytes("x")});
     a.Suffix = {0};
     std::vector<std::string> files;
-    try {
-        ExtractZipFile(Write(a), files, Dest());
-        FAIL() << "no exception";
-    } catch (const EPkwareZipError& e) {
-        EXPECT_STREQ(e.what(), "'pkg.zip' is not a valid ZIP archive");
-    }
-    EXPECT_TRUE(test::ListTree(out_.Path()).empty());
+    EXPECT_EQ(test::MessageOf<EPkwareZipError>([&] { ExtractZipFile(Write(a), files, Dest()); }),
+              "'pkg.zip' is not a valid ZIP archive");
+    EXPECT_TRUE(test::ListTree(out_.Root()).empty());
 }
 
 } // namespace

@@ -23,7 +23,7 @@ std::string Fixture(const std::string& name) {
 
 Bytes Payload(std::string name) {
     std::replace(name.begin(), name.end(), '\\', '/');
-    return test::ReadFile(test::FixtureDir() + "payload/" + name);
+    return test::ReadWholeBytes(test::FixtureDir() + "payload/" + name);
 }
 
 bool IsFolder(const std::string& name) {
@@ -63,13 +63,13 @@ TEST(IndependentWriters, PythonArchiveWithDirectivesAndComments) {
     zip.Close(); // opened without sharing
     EXPECT_EQ(CompareAllMembers("python-mixed.zip", ""), 6);
 
-    test::TempDir out;
+    test::TScratch out;
     std::vector<std::string> files;
-    ExtractZipFile(Fixture("python-mixed.zip"), files, out.Path().string() + "\\");
+    ExtractZipFile(Fixture("python-mixed.zip"), files, out.Root().string() + "\\");
     ASSERT_EQ(files.size(), 6u);
     for (const std::string& f : files) {
-        std::string name = f.substr(out.Path().string().size() + 1);
-        EXPECT_EQ(test::ReadFile(test::NativePath(f)), Payload(name)) << name;
+        std::string name = f.substr(out.Root().string().size() + 1);
+        EXPECT_EQ(test::ReadWholeBytes(test::NativePath(f)), Payload(name)) << name;
     }
 }
 

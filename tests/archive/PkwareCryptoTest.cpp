@@ -5,35 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 namespace oru {
 namespace {
 
 using test::Bytes;
 
-// The cipher alone, for making encrypted test data.
-class Cipher : public TPkwareCryptoStream {
-  public:
-    using TPkwareCryptoStream::TPkwareCryptoStream;
-    int32_t Read(void*, int32_t) override { return 0; }
-    int32_t Write(const void*, int32_t) override { return 0; }
-    int64_t Seek(int64_t, SeekOrigin) override { return 0; }
-};
-
-// Twelve header bytes whose last is the check byte, then the payload, encrypted.
-Bytes EncryptMember(const Bytes& payload, const std::string& password, uint32_t check) {
-    TMemoryStream none;
-    int64_t header = -1;
-    Cipher cipher(none, password, check, header);
-    const uint8_t prefix[12] = {9, 8, 7, 6, 5,    4,
-                                3, 2, 1, 0, 0x5A, static_cast<uint8_t>(check >> 24)};
-    Bytes out(12 + payload.size());
-    std::copy(prefix, prefix + 12, out.begin());
-    std::copy(payload.begin(), payload.end(), out.begin() + 12);
-    cipher.Crypt(out.data(), static_cast<int32_t>(out.size()), true);
-    return out;
-}
+using test::EncryptMember;
 
 TEST(PkwareCrypto, EmptyPasswordPassesBytesThroughWithoutAHeader) {
     Bytes data = test::PatternBytes(100, 5);

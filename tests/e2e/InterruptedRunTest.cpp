@@ -66,11 +66,11 @@ std::map<std::string, TVersions> LayOut(TUpdateLayout& layout) {
 void ExpectNoFileBroken(const TUpdateLayout& layout, const std::map<std::string, TVersions>& files) {
     for (const auto& [name, v] : files) {
         const std::string path = layout.InstallDir() + name;
-        if (!Exists(path)) {
+        if (!FileExists(path)) {
             EXPECT_TRUE(v.Old.empty() || v.New.empty()) << name << " is missing";
             continue;
         }
-        const std::string now = ReadFileBytes(path);
+        const std::string now = ReadWholeFile(path);
         EXPECT_TRUE(now == v.Old || now == v.New) << name << " is neither old nor new";
     }
 }
@@ -100,7 +100,7 @@ TEST_P(InterruptedRun, AKilledPatchStepIsPutRightByTheNextRun) {
     killed.KillWhen = [&] { return Present(signal); };
     ASSERT_TRUE(RunUpdate(layout, killed).Killed) << "the patch step never began";
     ExpectNoFileBroken(layout, files);
-    ASSERT_TRUE(Exists(journal)) << "the kill came after the patch step";
+    ASSERT_TRUE(FileExists(journal)) << "the kill came after the patch step";
 
     TRunOutcome again = RunUpdate(layout);
 
@@ -109,9 +109,9 @@ TEST_P(InterruptedRun, AKilledPatchStepIsPutRightByTheNextRun) {
     EXPECT_THAT(again.History, Contains("ORU Parcelon is updated to version 01.23.00.00."));
     for (const auto& [name, v] : files) {
         if (v.New.empty())
-            EXPECT_FALSE(Exists(layout.InstallDir() + name)) << name;
+            EXPECT_FALSE(FileExists(layout.InstallDir() + name)) << name;
         else
-            EXPECT_EQ(ReadFileBytes(layout.InstallDir() + name), v.New) << name;
+            EXPECT_EQ(ReadWholeFile(layout.InstallDir() + name), v.New) << name;
     }
     // Nothing of the killed run is left: no journal, backup or temporary.
     for (const auto& entry : std::filesystem::recursive_directory_iterator(layout.InstallDir())) {

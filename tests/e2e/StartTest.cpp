@@ -1,13 +1,16 @@
 // The start of an update as the user meets it: the checks of the installation and
 // the package, each reported in its own words, and nothing written outside the
-// update folder when the start stops.
+// update folder when the start stops; and the program file's own description.
 #include <windows.h>
 
 #include "UpdateRunDriver.h"
 #include "app/ExitStatus.h"
+#include "support/TestArchive.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace oru;
 using namespace oru::test;
@@ -49,7 +52,7 @@ TEST(Start, EachCheckStopsWithItsMessageAndLeavesEverythingAsItWas) {
         {"no patch archive", [](TUpdateLayout& l) { DeleteFileA((l.UpdateDir() + "ORU.rtp").c_str()); },
          "The ORU Parcelon patch archive is missing"},
         {"no engine in its archive",
-         [](TUpdateLayout& l) { l.PackageFile("PATCHW32.mzp", StoredZip({{"readme.txt", "engine notes"}})); },
+         [](TUpdateLayout& l) { l.PackageFile("PATCHW32.mzp", ZipOf({{"readme.txt", "engine notes"}})); },
          "The RTPatchW32 DLL is missing."},
         {"count line no number",
          [](TUpdateLayout& l) { l.PackageFile("ORU.VER", "01.23.00.00\r\nY\r\nY\r\nY\r\n100\r\nmany\r\n"); },
@@ -81,11 +84,11 @@ TEST(Start, EachCheckStopsWithItsMessageAndLeavesEverythingAsItWas) {
         ASSERT_EQ(run.Boxes[0].Buttons.size(), 2u);
         EXPECT_EQ(PlainCaption(run.Boxes[0].Buttons[1]), "Help");
         EXPECT_EQ(layout.FilesOutsideUpdateDir(), before);
-        EXPECT_FALSE(Exists(WindowsFolder() + kWinFile));
-        EXPECT_FALSE(Exists(TempFolder() + kWinFile));
+        EXPECT_FALSE(FileExists(WindowsFolder() + kWinFile));
+        EXPECT_FALSE(FileExists(TempFolder() + kWinFile));
         // Whatever the engine archive held was unpacked for the start and is gone again.
-        EXPECT_FALSE(Exists(layout.UpdateDir() + "PATCHW32.DLL"));
-        EXPECT_FALSE(Exists(layout.UpdateDir() + "readme.txt"));
+        EXPECT_FALSE(FileExists(layout.UpdateDir() + "PATCHW32.DLL"));
+        EXPECT_FALSE(FileExists(layout.UpdateDir() + "readme.txt"));
     }
 }
 
@@ -106,6 +109,42 @@ TEST(Start, AnEmptyVersionFileShowsTheWindowWithNothingToDo) {
     EXPECT_THAT(run.RunLines(), IsEmpty());
     EXPECT_EQ(run.ExitCode, DWORD(ExitCompleted));
     EXPECT_EQ(layout.FilesOutsideUpdateDir(), before);
+}
+
+std::string VersionString(const std::vector<char>& data, const char* name) {
+    char* value = nullptr;
+    UINT length = 0;
+    const std::string key = std::string("\\StringFileInfo\\040904E4\\") + name;
+    if (!VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) ||
+        !value)
+        return "<none>";
+    return std::string(value, length > 0 ? length - 1 : 0);
+}
+
+TEST(Start, TheProgramDescribesItselfAndIsAWindowedProgramWithItsIcon) {
+    const std::string exe = UpdateProgram();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, data.data()));
+    const std::pair<const char*, const char*> fields[] = {
+        {"FileDescription", "ORU Update Program"}, {"FileVersion", "04.01.01.51"},
+        {"ProductVersion", "4.1"},                 {"InternalName", "ORUUpdate"},
+        {"OriginalFilename", "ORUUpdate"},         {"CompanyName", "Oru Software"}};
+    for (const auto& [name, value] : fields)
+        EXPECT_EQ(VersionString(data, name), value) << name;
+
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(FindResourceA(module, "MAINICON", MAKEINTRESOURCEA(14)), nullptr); // RT_GROUP_ICON
+    FreeLibrary(module);
+
+    const std::string image = ReadWholeFile(exe);
+    ASSERT_GT(image.size(), 0x200u);
+    const auto peOffset = *reinterpret_cast<const uint32_t*>(image.data() + 0x3C);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + peOffset);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 }
 
 } // namespace

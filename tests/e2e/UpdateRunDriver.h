@@ -6,31 +6,26 @@
 
 #include <windows.h>
 
-#include "ProcessDriver.h"
-#include "TestPackage.h"
+#include "support/Files.h"
+#include "support/ProcessDriver.h"
+#include "support/Scratch.h"
+#include "support/SystemFolders.h"
 
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace oru::test {
 
-// The programs and files the build provides, as Windows paths.
+// The programs the build provides, as Windows paths.
 std::string UpdateProgram();
 std::string PackageTool();
 std::string EngineLibrary();
-std::string Fixture(const std::string& name);
-
-std::string ReadFileBytes(const std::string& path);
-std::string WindowsFolder(); // with "\"
-std::string SystemFolder();  // with "\"
-std::string TempFolder();    // as the system reports it, with "\"
 
 // One case's folders: update, installation (holding parcelon.exe) and a source
 // folder for the manifest and the files it names.
 class TUpdateLayout {
-public:
+  public:
     explicit TUpdateLayout(const std::string& tag);
 
     const std::string& UpdateDir() const { return updateDir_; }
@@ -39,20 +34,21 @@ public:
     std::string Root() const { return root_.Dir(); }
 
     void Install(const std::string& relative, const std::string& bytes);
+    // The installed file's bytes, "<missing>" when there is none.
     std::string Installed(const std::string& relative) const;
     void Source(const std::string& relative, const std::string& bytes);
     void PackageFile(const std::string& name, const std::string& bytes);
-    void CopyToPackage(const std::string& from, const std::string& name);
 
     // Writes the manifest into the source folder and has the package tool build the
     // package into the update folder; throws with the tool's output when it fails.
     void BuildPackage(const std::string& manifest);
 
-    // Every file below the root except those in the update folder, with contents.
+    // Every file outside the update folder with its content, keyed by its path
+    // below the root with "/" separators ("Apps/Parcelon/parcelon.exe").
     std::map<std::string, std::string> FilesOutsideUpdateDir() const;
 
-private:
-    TScratchFolder root_;
+  private:
+    TScratch root_;
     std::string updateDir_;
     std::string installDir_;
     std::string sourceDir_;
@@ -89,14 +85,9 @@ struct TRunOutcome {
 
 TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options = {});
 
-// ---- Pieces of the driver, also used by the demo ----
-
 // The update window of the process (its first visible window that is no dialog).
 HWND FindUpdateWindow(DWORD pid);
-// The lines of the window's History memo (asked by message: the program must be in
-// its message loop to answer).
-std::vector<std::string> ReadHistory(HWND window);
-// The button with that caption (mnemonic markers and case ignored) when it is enabled.
-HWND EnabledButton(HWND window, const std::string& caption);
+// The lines of the window's History memo.
+inline std::vector<std::string> ReadHistory(HWND window) { return ReadMemoLines(window); }
 
 } // namespace oru::test

@@ -169,4 +169,14 @@ Bytes TestArchive::Build() const {
     return out;
 }
 
+std::string ZipOf(const std::vector<std::pair<std::string, std::string>>& members) {
+    TestArchive archive;
+    for (const auto& [name, content] : members) {
+        TestMember& m = archive.Members.emplace_back();
+        m.Name = name;
+        m.Data = ToBytes(content);
+    }
+    return ToString(archive.Build());
+}
+
 } // namespace oru::test

@@ -58,6 +58,9 @@ struct TestArchive {
     Bytes Build() const;
 };
 
+// A plain archive of stored members, each a name and its content, as file bytes.
+std::string ZipOf(const std::vector<std::pair<std::string, std::string>>& members);
+
 // Traditional PKWARE encryption of payload behind a fixed 12-byte header whose
 // last byte is the CRC's top byte, as a member with that CRC carries it.
 Bytes EncryptMember(const Bytes& payload, const std::string& password, uint32_t crc);

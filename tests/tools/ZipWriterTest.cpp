@@ -2,38 +2,21 @@
 // the tool writes must be what an update run accepts.
 #include "archive/PkwareZip.h"
 #include "orupack/ZipWriter.h"
+#include "support/Scratch.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 using namespace oru;
 using namespace oru::pack;
-namespace fs = std::filesystem;
 
 namespace {
 
 class ZipWriterRoundTrip : public ::testing::Test {
-protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("oru-zipwriter-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
+  protected:
     static std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
-    static std::string Slurp(const fs::path& p) {
-        std::ifstream f(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), {});
-    }
-
-    fs::path folder;
+    oru::test::TScratch folder{"zipwriter"};
 };
 
 TEST_F(ZipWriterRoundTrip, MembersComeBackWithDirectivesTimesAndData) {
@@ -50,11 +33,11 @@ TEST_F(ZipWriterRoundTrip, MembersComeBackWithDirectivesTimesAndData) {
     writer.Add({"noise.bin", "<WINSYSDIR>;0", noise, DosDateTime(2011, 1, 2, 3, 4, 6)});
     writer.Add({"empty.txt", "<TEMP>;2", {}, DosDateTime(1980, 1, 1, 0, 0, 0)});
     writer.Add({"plain.txt", "", Bytes("no directive"), DosDateTime(2020, 2, 29, 23, 59, 58)});
-    const fs::path archive = folder / "ORU.mcu";
-    writer.WriteFile(archive.string());
+    const std::string archive = folder.File("ORU.mcu");
+    writer.WriteFile(archive);
 
     TPkwareZip zip;
-    zip.SetFileName(archive.string());
+    zip.SetFileName(archive);
     ASSERT_EQ(zip.Count(), 4);
     TPkwareZipItems& items = zip.Items();
     EXPECT_EQ(items[0].Name(), "Tables\\New.dat");
@@ -70,28 +53,24 @@ TEST_F(ZipWriterRoundTrip, MembersComeBackWithDirectivesTimesAndData) {
     EXPECT_EQ(items[3].Extra(), "");
 
     // The whole archive unpacked by the reader gives the data back.
-    std::vector<std::string> written;
-    const fs::path out = folder / "out";
-    fs::create_directories(out / "Tables");
     for (int i = 0; i < zip.Count(); ++i) {
         TPkwareZipExtractInfo info;
-        info.FileName = (out / fs::path(i == 0 ? "New.dat" : items[i].Name())).string();
+        info.FileName = folder.File(i == 0 ? "New.dat" : items[i].Name());
         items[i].Extract(&info);
     }
-    EXPECT_EQ(Slurp(out / "New.dat"), text);
-    EXPECT_EQ(Slurp(out / "noise.bin"), std::string(noise.begin(), noise.end()));
-    EXPECT_EQ(Slurp(out / "empty.txt"), "");
-    EXPECT_EQ(Slurp(out / "plain.txt"), "no directive");
+    EXPECT_EQ(folder.Read("New.dat"), text);
+    EXPECT_EQ(folder.Read("noise.bin"), std::string(noise.begin(), noise.end()));
+    EXPECT_EQ(folder.Read("empty.txt"), "");
+    EXPECT_EQ(folder.Read("plain.txt"), "no directive");
 }
 
 TEST_F(ZipWriterRoundTrip, AnArchiveWithoutMembersIsOnlyTheEndRecord) {
     ZipWriter writer;
     std::vector<uint8_t> bytes = writer.Build();
     EXPECT_EQ(bytes.size(), 22u);
-    const fs::path archive = folder / "empty.mcu";
-    writer.WriteFile(archive.string());
+    writer.WriteFile(folder.File("empty.mcu"));
     TPkwareZip zip;
-    zip.SetFileName(archive.string());
+    zip.SetFileName(folder.File("empty.mcu"));
     EXPECT_EQ(zip.Count(), 0);
 }
 

@@ -1,6 +1,7 @@
 // Drives another Windows program the way a user would: starts it, waits for its
 // dialogs and windows, reads their texts and buttons, presses buttons by caption,
-// and collects the exit status. Used by tests that run the real ORUUpdate.exe.
+// and collects the exit status. Used by the tests that run the real programs and by
+// the demo's driver.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +15,10 @@ namespace oru::test {
 class TProcess {
   public:
     // commandLine is passed to the system as it stands (quote the program yourself).
-    TProcess(const std::string& commandLine, const std::string& currentDir = "");
+    // With outputFile, a console program runs without a window and its standard
+    // output and error go to that file.
+    TProcess(const std::string& commandLine, const std::string& currentDir = "",
+             const std::string& outputFile = "");
     ~TProcess();
     TProcess(const TProcess&) = delete;
     TProcess& operator=(const TProcess&) = delete;
@@ -54,13 +58,20 @@ inline HWND WaitForDialog(DWORD pid, DWORD timeoutMs, const std::string& title =
 }
 
 TWindowInfo ReadWindow(HWND window);
+std::string ClassOf(HWND window);
+std::vector<HWND> ChildWindows(HWND window);
+// The lines of the window's first multi-line edit, asked by message (the program
+// must be in its message loop to answer).
+std::vector<std::string> ReadMemoLines(HWND window);
 // The caption without mnemonic markers ("&Done" -> "Done").
 std::string PlainCaption(const std::string& caption);
 // Presses the child button whose caption (markers removed, case ignored) is the
 // given one; false when there is no such button.
 bool PressButton(HWND window, const std::string& caption);
-// Waits until the window has an enabled button with that caption (compared as
-// PressButton does); false on timeout.
+// The push button with that caption (compared as PressButton does) when it is
+// enabled; null when it is disabled or missing.
+HWND EnabledButton(HWND window, const std::string& caption);
+// Waits until the window has an enabled button with that caption; false on timeout.
 bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs);
 
 // A POSIX absolute path as Wine shows it to programs (Z: maps to /); other paths unchanged.

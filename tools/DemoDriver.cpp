@@ -10,7 +10,7 @@
 // driver, shot.done from the script. The exit status is the update program's.
 #include <windows.h>
 
-#include "UpdateRunDriver.h"
+#include "support/ProcessDriver.h"
 
 #include <cstdio>
 #include <fstream>
@@ -58,10 +58,11 @@ int main(int argc, char** argv) {
                     PressButton(box, "Cancel");
             }
         }
-        HWND window = FindUpdateWindow(process.Id());
+        const auto forms = ProcessWindows(process.Id(), "OruForm");
+        HWND window = forms.empty() ? nullptr : forms.front();
         if (window && !reported && EnabledButton(window, "Done")) {
             std::string history;
-            for (const std::string& line : ReadHistory(window))
+            for (const std::string& line : ReadMemoLines(window))
                 history += line + "\r\n";
             WriteText(signals + "history.txt", history);
             RECT r{};

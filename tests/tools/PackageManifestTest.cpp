@@ -1,5 +1,6 @@
 #include "orupack/PackageManifest.h"
 #include "orupack/ZipWriter.h"
+#include "support/MessageOf.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,12 +12,7 @@ using ::testing::StartsWith;
 namespace {
 
 std::string RefusalOf(const std::string& text) {
-    try {
-        ParseManifest(text);
-    } catch (const ManifestError& e) {
-        return e.what();
-    }
-    return "(accepted)";
+    return oru::test::MessageOf<ManifestError>([&] { ParseManifest(text); });
 }
 
 TEST(PackageManifest, AFullManifest) {
@@ -127,7 +123,7 @@ TEST(PackageManifest, RefusalsNameTheirLine) {
     EXPECT_EQ(equalsInName.Members[0].Name, "a=b.txt");
     EXPECT_EQ(equalsInName.Members[0].Source, "src/x");
     // The same name in two folders is two different files.
-    EXPECT_EQ(RefusalOf("version: 1\nfile: <TEMP>;1 a\nfile: <WINDIR>;1 a\n"), "(accepted)");
+    EXPECT_NO_THROW(ParseManifest("version: 1\nfile: <TEMP>;1 a\nfile: <WINDIR>;1 a\n"));
 }
 
 TEST(ZipWriter, DosTimesPackDateAndTime) {

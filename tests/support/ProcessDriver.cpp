@@ -1,20 +1,37 @@
 #include <windows.h>
 
-#include "ProcessDriver.h"
+#include "support/ProcessDriver.h"
 
 #include <stdexcept>
 
 namespace oru::test {
 
-TProcess::TProcess(const std::string& commandLine, const std::string& currentDir) {
+TProcess::TProcess(const std::string& commandLine, const std::string& currentDir,
+                   const std::string& outputFile) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (!outputFile.empty()) {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output == INVALID_HANDLE_VALUE)
+            throw std::runtime_error("cannot create " + outputFile);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = si.hStdError = output;
+    }
     PROCESS_INFORMATION pi{};
     std::string line = commandLine; // CreateProcessA may write into the buffer
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi))
+    const BOOL started = CreateProcessA(
+        nullptr, line.data(), nullptr, nullptr, output != INVALID_HANDLE_VALUE,
+        output != INVALID_HANDLE_VALUE ? CREATE_NO_WINDOW : 0, nullptr,
+        currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi);
+    const DWORD error = GetLastError();
+    if (output != INVALID_HANDLE_VALUE)
+        CloseHandle(output);
+    if (!started)
         throw std::runtime_error("CreateProcessA failed for " + commandLine + ": " +
-                                 std::to_string(GetLastError()));
+                                 std::to_string(error));
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
@@ -43,13 +60,13 @@ void TProcess::Kill() {
     WaitForSingleObject(process_, 10000);
 }
 
-namespace {
-
 std::string ClassOf(HWND window) {
     char name[256] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
 }
+
+namespace {
 
 std::string TextOf(HWND window) {
     const int length = GetWindowTextLengthA(window);
@@ -85,12 +102,6 @@ BOOL CALLBACK CollectChildren(HWND window, LPARAM param) {
     return TRUE;
 }
 
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> children;
-    EnumChildWindows(window, CollectChildren, reinterpret_cast<LPARAM>(&children));
-    return children;
-}
-
 bool IsButton(HWND window) {
     if (_stricmp(ClassOf(window).c_str(), "Button") != 0)
         return false;
@@ -99,6 +110,12 @@ bool IsButton(HWND window) {
 }
 
 } // namespace
+
+std::vector<HWND> ChildWindows(HWND window) {
+    std::vector<HWND> children;
+    EnumChildWindows(window, CollectChildren, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
 
 std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className,
                                  const std::string& title) {
@@ -125,7 +142,7 @@ TWindowInfo ReadWindow(HWND window) {
     info.Handle = window;
     info.ClassName = ClassOf(window);
     info.Title = TextOf(window);
-    for (HWND child : Children(window)) {
+    for (HWND child : ChildWindows(window)) {
         if (IsButton(child)) {
             info.Buttons.push_back(TextOf(child));
         } else if (_stricmp(ClassOf(child).c_str(), "Static") == 0) {
@@ -150,7 +167,7 @@ std::string PlainCaption(const std::string& caption) {
 namespace {
 
 HWND FindButton(HWND window, const std::string& caption) {
-    for (HWND child : Children(window))
+    for (HWND child : ChildWindows(window))
         if (IsButton(child) && _stricmp(PlainCaption(TextOf(child)).c_str(), caption.c_str()) == 0)
             return child;
     return nullptr;
@@ -158,11 +175,15 @@ HWND FindButton(HWND window, const std::string& caption) {
 
 } // namespace
 
+HWND EnabledButton(HWND window, const std::string& caption) {
+    HWND button = FindButton(window, caption);
+    return button && IsWindowEnabled(button) ? button : nullptr;
+}
+
 bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        HWND button = FindButton(window, caption);
-        if (button && IsWindowEnabled(button))
+        if (EnabledButton(window, caption))
             return true;
         if (GetTickCount64() >= deadline || !IsWindow(window))
             return false;
@@ -178,6 +199,32 @@ bool PressButton(HWND window, const std::string& caption) {
                             reinterpret_cast<LPARAM>(child)) != 0;
     }
     return false;
+}
+
+std::vector<std::string> ReadMemoLines(HWND window) {
+    for (HWND child : ChildWindows(window)) {
+        if (_stricmp(ClassOf(child).c_str(), "Edit") != 0 ||
+            !(GetWindowLongA(child, GWL_STYLE) & ES_MULTILINE))
+            continue;
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutA(child, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 10000, &length))
+            return {"<no answer>"};
+        std::string text(length + 1, '\0');
+        DWORD_PTR got = 0;
+        SendMessageTimeoutA(child, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                            SMTO_ABORTIFHUNG, 10000, &got);
+        text.resize(got);
+        std::vector<std::string> lines;
+        for (size_t start = 0; start < text.size();) {
+            size_t end = text.find("\r\n", start);
+            if (end == std::string::npos)
+                end = text.size();
+            lines.push_back(text.substr(start, end - start));
+            start = end + 2;
+        }
+        return lines;
+    }
+    return {"<no memo>"};
 }
 
 std::string WindowsPath(const std::string& path) {

@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""orupack through its command line, as release engineers use it: the archive
+commands (list, test, extract) against the reader tests' fixtures, read back with
+Python's zipfile, and `build` from a manifest to a package.
+
+usage: orupack_cli.py ORUPACK FIXTURE_DIR WORK_DIR [WINE_RUN]
+With WINE_RUN the Windows program runs under Wine and gets Z:\\ paths; the build
+checks then stay out (the update runs build their packages with it under Wine).
+"""
+import os
+import shutil
+import subprocess
+import sys
+import zipfile
+
+ORUPACK, FIXTURES, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+WINE = sys.argv[4] if len(sys.argv) > 4 else None
+failures = []
+
+
+def program_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\") if WINE else path
+
+
+def orupack(*args):
+    cmd = ([WINE] if WINE else []) + [ORUPACK] + list(args)
+    r = subprocess.run(cmd, capture_output=True, timeout=120)
+    return r.returncode, r.stdout.decode("latin-1").replace("\r\n", "\n"), \
+        r.stderr.decode("latin-1").replace("\r\n", "\n")
+
+
+def check(condition, what, detail=""):
+    if not condition:
+        failures.append(what + (": " + detail if detail else ""))
+
+
+def fixture(name):
+    return program_path(os.path.join(FIXTURES, name))
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def usage():
+    rc, out, err = orupack("--help")
+    check(rc == 0 and all(c in out for c in ("list", "test", "extract", "build")), "overview", out + err)
+    rc, out, err = orupack("frobnicate")
+    check(rc == 2 and "unknown command" in err, "unknown command", err)
+
+
+def archive_commands():
+    # list: every member with method, sizes and CRC as Python reads the same archive,
+    # and the directives as a run reads them.
+    plain = os.path.join(FIXTURES, "infozip-plain.zip")
+    rc, out, err = orupack("list", fixture("infozip-plain.zip"))
+    check(rc == 0 and "(8 members)" in out, "list", out + err)
+    with zipfile.ZipFile(plain) as z:
+        for info in z.infolist():
+            line = [l for l in out.splitlines() if l.endswith("  " + info.filename)]
+            check(len(line) == 1, "list line of " + info.filename, out)
+            if line:
+                method = "deflate" if info.compress_type == zipfile.ZIP_DEFLATED else "stored"
+                check(line[0].split()[:5] == [method, str(info.compress_size), str(info.file_size),
+                                              "%08X" % info.CRC, "no"],
+                      "list fields of " + info.filename, line[0])
+    rc, out, err = orupack("list", fixture("python-mixed.zip"))
+    for text in ("(7 members)", "Comment: Oru test package", "tables\\New.dat",
+                 'extra "<INSTALLDIR>;1": folder "<INSTALLDIR>", kind 1 (all editions)',
+                 'extra "<WINSYSDIR>;2": folder "<WINSYSDIR>", kind 2 (LE edition only)',
+                 'folder "", kind "" (not a number'):
+        check(rc == 0 and text in out, "list shows " + text, out + err)
+
+    # test: passwords, and the reader's messages on failure (exit status 1).
+    rc, out, err = orupack("test", fixture("7z-crypto-deflate.zip"), "--password", "Secret123")
+    check(rc == 0 and "6 members tested, no errors" in out, "test with password", out + err)
+    rc, out, err = orupack("test", fixture("7z-crypto-stored.zip"))
+    check(rc == 1 and "It is password protected, but no password was specified" in err,
+          "test without password", out + err)
+    rc, out, err = orupack("test", fixture("7z-crypto-deflate.zip"), "--password=nope")
+    check(rc == 1 and "FAILED" in out and err.strip(), "test with a wrong password", out + err)
+
+    # extract: byte-identical to the files the archive was made from, twice (the
+    # second run replaces every file).
+    dest = os.path.join(WORK, "out")
+    payload = os.path.join(FIXTURES, "payload")
+    for run in (1, 2):
+        rc, out, err = orupack("extract", fixture("python-mixed.zip"), program_path(dest))
+        check(rc == 0 and "6 files extracted" in out, "extract run %d" % run, out + err)
+    for root, _, files in os.walk(payload):
+        for f in files:
+            rel = os.path.relpath(os.path.join(root, f), payload)
+            got = os.path.join(dest, rel)
+            check(os.path.isfile(got) and read(got) == read(os.path.join(root, f)), "extracted " + rel)
+
+
+def build():
+    src, out = os.path.join(WORK, "src"), os.path.join(WORK, "pkg")
+    write(os.path.join(src, "files", "New.dat"), b"new tables\r\n")
+    write(os.path.join(src, "files", "oru.dll"), b"MZ" + bytes(range(256)) * 40)
+    write(os.path.join(src, "old", "parcelon.exe"), b"MZ old program" * 50)
+    write(os.path.join(src, "new", "parcelon.exe"), b"MZ new program" * 50)
+    write(os.path.join(src, "engine", "patchw32.dll"), b"MZ engine")
+    write(os.path.join(src, "engine", "readme.txt"), b"notes")
+    write(os.path.join(src, "manifest.txt"),
+          b"# sample\nversion: 01.23.00.00\nnotice: 100\n"
+          b"notice-line: Please restart\nnotice-line:  Parcelon.\n"
+          b"file: <INSTALLDIR>;1 Tables/New.dat = files/New.dat\n"
+          b"file: <WINSYSDIR>;0 oru.dll = files/oru.dll\n"
+          b"patch-old: old\npatch-new: new\n"
+          b"engine: engine/patchw32.dll\nengine-file: engine/readme.txt\n"
+          b"time: 2010-12-01 10:30\n")
+    write(os.path.join(out, "unrelated.txt"), b"keep")
+
+    rc, stdout, err = orupack("build", os.path.join(src, "manifest.txt"), out, "--quiet")
+    check(rc == 0, "build", stdout + err)
+    check(read(os.path.join(out, "ORU.VER")) ==
+          b"01.23.00.00\r\nY\r\nY\r\nY\r\n100\r\n2\r\nPlease restart\r\n Parcelon.\r\n", "ORU.VER")
+    with zipfile.ZipFile(os.path.join(out, "ORU.mcu")) as z:
+        check(z.testzip() is None, "ORU.mcu fails Python's CRC test")
+        check([i.filename for i in z.infolist()] == ["Tables\\New.dat", "oru.dll"], "member names or order")
+        check(z.read("oru.dll") == b"MZ" + bytes(range(256)) * 40, "oru.dll data")
+        check(all(i.date_time == (2010, 12, 1, 10, 30, 0) for i in z.infolist()), "member times")
+        check(all(i.flag_bits == 0 for i in z.infolist()), "flags must be 0")
+    blob = read(os.path.join(out, "ORU.mcu"))
+    check(blob[30 + len("Tables\\New.dat"):][:14] == b"<INSTALLDIR>;1", "first directive not in the local extra")
+    with zipfile.ZipFile(os.path.join(out, "PATCHW32.mzp")) as z:
+        check([i.filename for i in z.infolist()] == ["PATCHW32.DLL", "readme.txt"], "engine archive members")
+    inst = os.path.join(WORK, "inst")
+    shutil.copytree(os.path.join(src, "old"), inst)
+    rc, stdout, err = orupack("verify", inst, os.path.join(out, "ORU.rtp"))
+    check(rc == 0, "the patch does not verify against the old tree", stdout + err)
+    check(os.path.exists(os.path.join(out, "unrelated.txt")), "an unrelated file was removed")
+
+    # A later manifest without a patch takes the stale patch file away.
+    write(os.path.join(src, "archive-only.txt"), b"version: 2\nfile: <TEMP>;1 New.dat = files/New.dat\n")
+    rc, stdout, err = orupack("build", os.path.join(src, "archive-only.txt"), out)
+    check(rc == 0 and "removed stale ORU.rtp" in stdout, "stale patch file", stdout + err)
+    check(not os.path.exists(os.path.join(out, "ORU.rtp")), "ORU.rtp still there")
+    check(not os.path.exists(os.path.join(out, "PATCHW32.mzp")), "PATCHW32.mzp still there")
+
+    # A refused manifest names its line and writes nothing; no output folder is a
+    # usage error.
+    before = {n: read(os.path.join(out, n)) for n in os.listdir(out)}
+    write(os.path.join(src, "bad.txt"), b"version: 3\nfile: <INSTALLDIR>;1 a.dat = files/New.dat\n"
+                                        b"file: <INSTALLDIR>;1 b.dat = files/missing.dat\n")
+    rc, stdout, err = orupack("build", os.path.join(src, "bad.txt"), out)
+    check(rc == 1 and "line 3: no such file" in err, "refusal", err)
+    check(before == {n: read(os.path.join(out, n)) for n in os.listdir(out)},
+          "a refused manifest changed the output folder")
+    rc, stdout, err = orupack("build", os.path.join(src, "bad.txt"))
+    check(rc == 2, "missing output folder must be a usage error", err)
+
+
+def main():
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    usage()
+    archive_commands()
+    if not WINE:
+        build()
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
