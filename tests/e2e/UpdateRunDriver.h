@@ -11,6 +11,7 @@
 #include "support/Scratch.h"
 #include "support/SystemFolders.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
