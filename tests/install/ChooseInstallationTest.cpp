@@ -3,7 +3,7 @@
 #include "install/ChooseInstallation.h"
 #include "ui/ModalHook.h"
 
-#include "ScriptedInput.h"
+#include "support/TimerScript.h"
 
 #include <gtest/gtest.h>
 

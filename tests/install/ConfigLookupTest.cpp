@@ -1,7 +1,8 @@
 #include "install/ConfigLookup.h"
 #include "platform/PathUtilsX.h"
 
-#include "TempFolder.h"
+#include "support/Files.h"
+#include "support/Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 namespace oru {
 namespace {
 
-using test::TTempFolder;
+using test::TScratch;
 
 // The delimiter the platform adds to a folder that lacks one.
 const std::string D = IncludeTrailingDelimiter("x", true).substr(1);
@@ -31,7 +32,7 @@ TEST(ConfigValueName, MapsKeysCaseSensitivelyWithNetworkPrefix) {
 
 class ConfigFileValueTest : public ::testing::Test {
   protected:
-    TTempFolder dir{"cfg"};
+    TScratch dir{"cfg"};
     std::string Config(const std::string& content) { return dir.Write("z4config.dat", content); }
 };
 
@@ -74,7 +75,7 @@ TEST_F(ConfigFileValueTest, NoValueGivesEmpty) {
     EXPECT_EQ(ConfigFileValue(file, "LACSLINK"), "");
     EXPECT_EQ(ConfigFileValue(Config(""), "EWS"), "");
     EXPECT_EQ(ConfigFileValue(dir.File("missing.dat"), "EWS"), "");
-    EXPECT_EQ(ConfigFileValue(dir.Folder(), "EWS"), "");
+    EXPECT_EQ(ConfigFileValue(dir.Dir(), "EWS"), "");
 }
 
 TEST_F(ConfigFileValueTest, FileModeOfConfigValueReadsTheNamedFile) {
@@ -86,7 +87,7 @@ TEST_F(ConfigFileValueTest, FileModeOfConfigValueReadsTheNamedFile) {
 // The registry rules over a fake Paths key.
 class ConfigRegistryValueTest : public ::testing::Test {
   protected:
-    TTempFolder dir{"cfgreg"};
+    TScratch dir{"cfgreg"};
     std::map<std::string, std::string> values;
     std::vector<std::string> reads;
 
@@ -103,7 +104,7 @@ class ConfigRegistryValueTest : public ::testing::Test {
 
 TEST_F(ConfigRegistryValueTest, ConfigFolderRedirectsToItsFileAndIgnoresTheValue) {
     dir.Write("z4config.dat", "EWS  c:\\data\\ews files\n");
-    values["AMS_CONFIG"] = dir.Folder();
+    values["AMS_CONFIG"] = dir.Dir();
     values["AMS_EWS"] = "D:\\registry\\";
     EXPECT_EQ(Lookup("EWS"), "C:\\DATA\\EWS FILES" + D);
 
@@ -126,13 +127,13 @@ TEST_F(ConfigRegistryValueTest, NetworkFlagPrefixesBothNames) {
     EXPECT_EQ(reads, (std::vector<std::string>{"NETWORK_AMS_CONFIG", "NETWORK_AMS_EWS"}));
 
     dir.Write("z4config.dat", "EWS n:\\ews\n");
-    values["NETWORK_AMS_CONFIG"] = dir.Folder();
+    values["NETWORK_AMS_CONFIG"] = dir.Dir();
     EXPECT_EQ(Lookup("EWS", true), "N:\\EWS" + D);
 }
 
 TEST_F(ConfigRegistryValueTest, ConfigFolderWithoutDelimiterFindsNoFile) {
     dir.Write("z4config.dat", "EWS c:\\e\n");
-    values["AMS_CONFIG"] = dir.Path().string();
+    values["AMS_CONFIG"] = dir.Root().string();
     values["AMS_EWS"] = "D:\\registry\\";
     EXPECT_EQ(Lookup("EWS"), "");
 }

@@ -2,15 +2,16 @@
 
 #include "install/ConfigLookup.h"
 
-#include "RegistryProduct.h"
-#include "TempFolder.h"
+#include "support/RegistryKey.h"
+#include "support/Files.h"
+#include "support/Scratch.h"
 
 #include <gtest/gtest.h>
 
 namespace oru {
 namespace {
 
-using test::TTempFolder;
+using test::TScratch;
 using test::TTestProduct;
 
 // The registry mode against the product's real Paths key; the rules themselves
@@ -20,10 +21,10 @@ TEST(ConfigValueRegistry, ReadsThePathsKeyAndFollowsTheConfigFolder) {
     EXPECT_EQ(ConfigValue(true, false, product.Name(), "", "EWS"), "");
     EXPECT_TRUE(product.KeyExists());
 
-    TTempFolder dir("cfgwin");
+    TScratch dir("cfgwin");
     dir.Write("z4config.dat", "EWS  c:\\data\\ews files\r\n");
     product.Set("NETWORK_AMS_EWS", "n:\\ews\\");
-    product.Set("AMS_CONFIG", dir.Folder());
+    product.Set("AMS_CONFIG", dir.Dir());
     EXPECT_EQ(ConfigValue(true, false, product.Name(), "", "EWS"), "C:\\DATA\\EWS FILES\\");
     EXPECT_EQ(ConfigValue(true, true, product.Name(), "", "EWS"), "n:\\ews\\");
     product.Set("NETWORK_AMS_EWS", "%TEMP%", REG_EXPAND_SZ);

@@ -2,7 +2,8 @@
 #include "install/ProductCatalogue.h"
 #include "platform/FileUtilsX.h"
 
-#include "TempFolder.h"
+#include "support/Files.h"
+#include "support/Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,7 @@
 namespace oru {
 namespace {
 
-using test::TTempFolder;
+using test::TScratch;
 
 std::vector<uint8_t> Bytes(size_t n, uint8_t first = 1) {
     std::vector<uint8_t> out(n);
@@ -39,11 +40,11 @@ class TFailingStream : public TMemoryStream {
 
 class CountiesTableTest : public ::testing::Test {
   protected:
-    TTempFolder dir{"counties"};
+    TScratch dir{"counties"};
 
     void SetUp() override {
         ClearCountiesTables();
-        SetPresortTablesFolderQuery([this] { return dir.Folder(); });
+        SetPresortTablesFolderQuery([this] { return dir.Dir(); });
     }
     void TearDown() override {
         SetPresortTablesFolderQuery(nullptr);
@@ -54,7 +55,7 @@ class CountiesTableTest : public ::testing::Test {
 };
 
 TEST_F(CountiesTableTest, LoadsWholeRecordsAndIgnoresPartialTail) {
-    dir.WriteBytes("COUNTIES.TBL", Bytes(12));
+    dir.Write("COUNTIES.TBL", test::ToString(Bytes(12)));
     LoadCountiesTable(0, "");
     auto table = CountiesTableSlot(0);
     ASSERT_EQ(table.size(), 2u);
@@ -63,20 +64,20 @@ TEST_F(CountiesTableTest, LoadsWholeRecordsAndIgnoresPartialTail) {
 }
 
 TEST_F(CountiesTableTest, ReloadReplacesAndSubPathIsUsed) {
-    dir.WriteBytes("COUNTIES.TBL", Bytes(15));
-    dir.WriteBytes("sub/COUNTIES.TBL", Bytes(5, 100));
+    dir.Write("COUNTIES.TBL", test::ToString(Bytes(15)));
+    dir.Write("sub/COUNTIES.TBL", test::ToString(Bytes(5, 100)));
     LoadCountiesTable(0, "");
     ASSERT_EQ(CountiesTableSlot(0).size(), 3u);
-    LoadCountiesTable(0, std::string("sub") + dir.Folder().back());
+    LoadCountiesTable(0, std::string("sub") + dir.Dir().back());
     auto table = CountiesTableSlot(0);
     ASSERT_EQ(table.size(), 1u);
     EXPECT_EQ(table[0][0], 100);
 }
 
 TEST_F(CountiesTableTest, MissingFileLeavesSlotAsItWas) {
-    dir.WriteBytes("COUNTIES.TBL", Bytes(10));
+    dir.Write("COUNTIES.TBL", test::ToString(Bytes(10)));
     LoadCountiesTable(0, "");
-    std::filesystem::remove(dir.Path() / "COUNTIES.TBL");
+    std::filesystem::remove(dir.Root() / "COUNTIES.TBL");
     LoadCountiesTable(0, "");
     EXPECT_EQ(CountiesTableSlot(0).size(), 2u);
     // A slot that never existed is not created by a missing file.
@@ -85,7 +86,7 @@ TEST_F(CountiesTableTest, MissingFileLeavesSlotAsItWas) {
 }
 
 TEST_F(CountiesTableTest, ReadErrorsEmptySlotSilently) {
-    dir.WriteBytes("COUNTIES.TBL", Bytes(20));
+    dir.Write("COUNTIES.TBL", test::ToString(Bytes(20)));
     LoadCountiesTable(0, "");
     ASSERT_EQ(CountiesTableSlot(0).size(), 4u);
 
@@ -104,7 +105,7 @@ TEST_F(CountiesTableTest, ReadErrorsEmptySlotSilently) {
 }
 
 TEST_F(CountiesTableTest, HigherSlotCreatesEmptySlotsBelow) {
-    dir.WriteBytes("COUNTIES.TBL", Bytes(10));
+    dir.Write("COUNTIES.TBL", test::ToString(Bytes(10)));
     LoadCountiesTable(0, "");
     LoadCountiesTable(3, "");
     ASSERT_EQ(CountiesTableSlotCount(), 4u);
@@ -117,7 +118,7 @@ TEST_F(CountiesTableTest, HigherSlotCreatesEmptySlotsBelow) {
 }
 
 TEST_F(CountiesTableTest, ReleaseFreesOnlyTheCallingThreadsSlot) {
-    dir.WriteBytes("COUNTIES.TBL", Bytes(10));
+    dir.Write("COUNTIES.TBL", test::ToString(Bytes(10)));
     LoadCountiesTable(0, "");
     LoadCountiesTable(2, "");
     std::thread([] {
@@ -136,7 +137,7 @@ TEST_F(CountiesTableTest, ReleaseFreesOnlyTheCallingThreadsSlot) {
 // Without an override the folder comes from the current product's getter.
 class CountiesCatalogueTest : public ::testing::Test {
   protected:
-    TTempFolder dir{"counties-cat"};
+    TScratch dir{"counties-cat"};
     void SetUp() override {
         ClearCountiesTables();
         ResetProductCatalogue();
@@ -151,9 +152,9 @@ class CountiesCatalogueTest : public ::testing::Test {
 TEST_F(CountiesCatalogueTest, NoProductLooksInTheCurrentFolder) {
     SetProductKind(0);
     EXPECT_EQ(PresortTablesFolder(), "");
-    dir.WriteBytes("COUNTIES.TBL", Bytes(5));
+    dir.Write("COUNTIES.TBL", test::ToString(Bytes(5)));
     auto saved = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
+    std::filesystem::current_path(dir.Root());
     LoadCountiesTable(0, "");
     std::filesystem::current_path(saved);
     EXPECT_EQ(CountiesTableSlot(0).size(), 1u);

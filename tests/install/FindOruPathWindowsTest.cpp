@@ -6,8 +6,9 @@
 #include "platform/PathUtilsX.h"
 #include "ui/ModalHook.h"
 
-#include "RegistryProduct.h"
-#include "TempFolder.h"
+#include "support/RegistryKey.h"
+#include "support/Files.h"
+#include "support/Scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@
 namespace oru {
 namespace {
 
-using test::TTempFolder;
+using test::TScratch;
 using test::TTestProduct;
 
 // The real finder with the choice between two installations answered by the
@@ -45,7 +46,7 @@ std::string ModuleName() {
 // put beside the test program without touching anything else there.
 class FindOruPathTest : public ::testing::Test {
   protected:
-    TTempFolder dir{"finder"};
+    TScratch dir{"finder"};
     TTestProduct product;
     TModalRecorder modal; // the locate dialog answers cancel unless a test says otherwise
     const std::string data = "Data-" + std::to_string(std::random_device{}()) + "\\";
@@ -132,8 +133,8 @@ TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
         mainDir = ModuleFolder();
     if (c.moduleIn == 'n')
         networkDir = ModuleFolder();
-    Register(c.main ? mainDir : dir.Folder() + "gone\\",
-             c.network ? networkDir : dir.Folder() + "gone2\\");
+    Register(c.main ? mainDir : dir.Dir() + "gone\\",
+             c.network ? networkDir : dir.Dir() + "gone2\\");
     for (auto [where, name] : c.markers)
         Marker(where == 'm' ? mainDir : where == 'n' ? networkDir : clientDir, name);
     if (c.pick)
@@ -227,7 +228,7 @@ TEST_F(FindOruPathTest, RunningAsTheProductSkipsTheRulesAndLeavesTheKind) {
 }
 
 TEST_F(FindOruPathTest, LocalInstallationFoldersFromRegistryOrBesideIt) {
-    Register(mainDir, dir.Folder() + "gone\\");
+    Register(mainDir, dir.Dir() + "gone\\");
     std::string tables = dir.MakeFolder("tables");
     product.Set("ORU_Presort_Path", tables);
     TScriptedFinder registered;
@@ -236,8 +237,8 @@ TEST_F(FindOruPathTest, LocalInstallationFoldersFromRegistryOrBesideIt) {
     EXPECT_EQ(registered.DataPath, dataDir);
     EXPECT_EQ(registered.PresortPath, tables);
 
-    product.Set("ORU_DATA_PATH", dir.Folder() + "no-data\\");
-    product.Set("ORU_Presort_Path", dir.Folder() + "no-tables\\");
+    product.Set("ORU_DATA_PATH", dir.Dir() + "no-data\\");
+    product.Set("ORU_Presort_Path", dir.Dir() + "no-tables\\");
     TScriptedFinder fallback;
     Prepare(fallback);
     fallback.FindPaths();
@@ -246,7 +247,7 @@ TEST_F(FindOruPathTest, LocalInstallationFoldersFromRegistryOrBesideIt) {
 }
 
 TEST_F(FindOruPathTest, SeededFolderTakesTheShortPath) {
-    Register(dir.Folder() + "gone\\", networkDir); // would give the network folder if read
+    Register(dir.Dir() + "gone\\", networkDir); // would give the network folder if read
     TScriptedFinder seeded;
     Prepare(seeded);
     seeded.InstallPath = mainDir;
@@ -264,11 +265,11 @@ TEST_F(FindOruPathTest, SeededFolderTakesTheShortPath) {
 TEST_F(FindOruPathTest, SeededFolderThatIsGoneComesBackUnchangedWithoutRegistryRead) {
     TScriptedFinder seeded;
     Prepare(seeded);
-    seeded.InstallPath = dir.Folder() + "removed\\";
+    seeded.InstallPath = dir.Dir() + "removed\\";
     seeded.InstallKind = 1;
     seeded.IsNetwork = true;
     seeded.FindPaths();
-    EXPECT_EQ(seeded.InstallPath, dir.Folder() + "removed\\");
+    EXPECT_EQ(seeded.InstallPath, dir.Dir() + "removed\\");
     EXPECT_EQ(seeded.DataPath, "");
     EXPECT_EQ(seeded.PresortPath, "");
     EXPECT_FALSE(seeded.IsNetwork);
@@ -292,14 +293,14 @@ TEST(ReadPathsValue, CreatesMissingKeyAndReadsOnlyPlainStrings) {
 TEST(LocateProgram, AsksForTheProductsExecutableStartingOnTheDesktop) {
     ResetProductCatalogue();
     SetProductKind(3);
-    TTempFolder dir("locate");
+    TScratch dir("locate");
     std::string file = dir.Write("StampwisePro.exe", "");
     TModalRecorder modal;
     modal.OnOpenDialog = [&](TOpenDialog& dialog) {
         dialog.FileName = file;
         return true;
     };
-    EXPECT_EQ(LocateProgram(), dir.Folder());
+    EXPECT_EQ(LocateProgram(), dir.Dir());
     modal.OnOpenDialog = nullptr;
     EXPECT_EQ(LocateProgram(), "");
     ResetProductCatalogue();
@@ -317,17 +318,17 @@ TEST(LocateProgram, AsksForTheProductsExecutableStartingOnTheDesktop) {
 }
 
 TEST(ModuleFiles, StoredFileNameRestoresTheSpellingOnDisk) {
-    TTempFolder dir("stored");
+    TScratch dir("stored");
     std::string file = dir.Write("MixedCase.Dll", "x");
-    std::string asked = dir.Folder() + "MIXEDCASE.DLL";
+    std::string asked = dir.Dir() + "MIXEDCASE.DLL";
     EXPECT_EQ(StoredFileName(asked), file);
     dir.MakeFolder("SubFolder");
-    EXPECT_EQ(StoredFileName(dir.Folder() + "SUBFOLDER"), dir.Folder() + "SUBFOLDER");
-    EXPECT_EQ(StoredFileName(dir.Folder() + "missing.dll"), dir.Folder() + "missing.dll");
+    EXPECT_EQ(StoredFileName(dir.Dir() + "SUBFOLDER"), dir.Dir() + "SUBFOLDER");
+    EXPECT_EQ(StoredFileName(dir.Dir() + "missing.dll"), dir.Dir() + "missing.dll");
 }
 
 TEST(ModuleFiles, LocalNamesHaveNoUniversalForm) {
-    TTempFolder dir("unc");
+    TScratch dir("unc");
     std::string file = dir.Write("a.exe", "x");
     EXPECT_EQ(UniversalFileName(file), file);
     EXPECT_EQ(UniversalFileName(""), "");
@@ -355,7 +356,7 @@ class TRedirectedFinder : public TFindOruPathWindows {
 class CatalogueFinderTest : public ::testing::Test {
   protected:
     TModalRecorder modal; // nothing here may reach a real dialog
-    TTempFolder dir{"getter"};
+    TScratch dir{"getter"};
     TTestProduct product;
 
     void SetUp() override {
@@ -380,7 +381,7 @@ TEST_F(CatalogueFinderTest, SecondCallAsksNothingAndReturnsTheSameFolders) {
     GetInstallationPaths(data, second, network, install);
     EXPECT_EQ(TRedirectedFinder::seenProduct, "ORU Datawright");
     EXPECT_EQ(TRedirectedFinder::asked, 1);
-    EXPECT_EQ(install, dir.Folder() + "main\\");
+    EXPECT_EQ(install, dir.Dir() + "main\\");
     EXPECT_EQ(second, install + "Data\\");
 
     // Even with the registry emptied, the cached folder answers.
@@ -406,14 +407,14 @@ TEST_F(CatalogueFinderTest, SearchThatFoundNothingIsRepeated) {
     TRedirectedFinder::answer = 2;
     GetInstallationPaths(data, presort, network, install);
     EXPECT_EQ(TRedirectedFinder::asked, 2);
-    EXPECT_EQ(install, dir.Folder() + "net\\");
+    EXPECT_EQ(install, dir.Dir() + "net\\");
     EXPECT_TRUE(network);
     EXPECT_EQ(presort, install + "Presort Tables\\");
 }
 
 TEST(WindowsFinderWiring, GettersUseTheWindowsFinder) {
     TModalRecorder modal;
-    TTempFolder dir("wiring");
+    TScratch dir("wiring");
     TTestProduct codewell("Codewell");
     codewell.Set("ORU_PATH", dir.MakeFolder("cw"));
     ResetProductCatalogue();
@@ -424,7 +425,7 @@ TEST(WindowsFinderWiring, GettersUseTheWindowsFinder) {
     GetInstallationPaths(data, second, network, install);
     SetFindOruPathFactory(nullptr);
     ResetProductCatalogue();
-    EXPECT_EQ(install, dir.Folder() + "cw\\");
+    EXPECT_EQ(install, dir.Dir() + "cw\\");
     EXPECT_EQ(second, install + "Data\\");
     EXPECT_FALSE(network);
 }

@@ -6,13 +6,14 @@
 #include "platform/PathUtilsX.h"
 #include "platform/WinHandles.h"
 
-#include "ScratchFolder.h"
+#include "support/Files.h"
+#include "support/Scratch.h"
 
 #include <gtest/gtest.h>
 
 using namespace oru;
 using oru::test::ReadWholeFile;
-using oru::test::ScratchFolder;
+using oru::test::TScratch;
 using oru::test::WriteWholeFile;
 
 namespace {
@@ -63,79 +64,42 @@ TEST(WindowsErrors, MessagesCarryTheSystemTextAndCode) {
     EXPECT_EQ(::GetLastError(), 1234u);
 }
 
-TEST(WindowsFolders, ForceDirectoriesOnARealDisk) {
-    ScratchFolder dir;
-    EXPECT_TRUE(ForceDirectories(""));
-    EXPECT_TRUE(ForceDirectories("Z:\\"));
-    EXPECT_TRUE(ForceDirectories(dir / "a\\b\\c\\"));
-    EXPECT_TRUE(DirectoryExists(dir / "a\\b\\c"));
-
-    // A file where a folder should be: nothing below it can be made.
-    WriteWholeFile(dir / "file", "x");
-    EXPECT_FALSE(ForceDirectories(dir / "file\\sub\\deeper"));
-    EXPECT_FALSE(DirectoryExists(dir / "file\\sub"));
+TEST(WindowsFolders, AFileInTheWayOfAFolderIsReportedWithTheSystemsReason) {
+    TScratch dir;
+    // A file where a folder should be: nothing below it can be made, and the
+    // system's reason is in the message.
+    WriteWholeFile(dir.Dir() + "file", "x");
+    EXPECT_FALSE(ForceDirectories(dir.Dir() + "file\\sub\\deeper"));
+    EXPECT_FALSE(DirectoryExists(dir.Dir() + "file\\sub"));
     try {
-        CheckForceDirectories(dir / "file\\sub");
+        CheckForceDirectories(dir.Dir() + "file\\sub");
         ADD_FAILURE() << "nothing raised";
     } catch (const EFileError& e) {
         EXPECT_NE(e.ErrorCode, 0);
         EXPECT_EQ(e.Message(),
-                  AppendSystemError("Cannot create the directory '" + dir / "file\\sub" + "'",
+                  AppendSystemError("Cannot create the directory '" + dir.Dir() + "file\\sub" + "'",
                                     e.ErrorCode));
     }
 }
 
 TEST(WindowsFolders, TemporaryFilesShareTheProgramsCachedFolder) {
     std::string a = FileUtils().CreateTempFile("", "");
-    std::string b = FileUtils().CreateTempFile("", "");
     std::string cached = GetTempFolder() + "platform_windows_tests\\";
-    EXPECT_NE(a, b);
     EXPECT_EQ(ExtractFilePath(a), cached);
-    EXPECT_EQ(ExtractFilePath(b), cached);
     EXPECT_EQ(a.substr(cached.size(), 3), "pla"); // the system takes three characters
-    EXPECT_NE(FileGetAttr(a) & faHidden, 0);
-
     // Removed at the end only when empty.
     ReleaseTempLocation();
     EXPECT_TRUE(DirectoryExists(cached));
-    for (const auto& name : {a, b})
-        EXPECT_TRUE(FileSetAttr(name, 0) && DeleteFile(name));
+    EXPECT_TRUE(FileSetAttr(a, 0) && DeleteFile(a));
     std::string folder, prefix;
-    FileUtils().GetTempLocation(folder, prefix); // cached again, and empty now
-    EXPECT_EQ(folder, cached);
-    EXPECT_EQ(prefix, "platform_windows_tests");
+    FileUtils().GetTempLocation(folder, prefix);
     ReleaseTempLocation();
     EXPECT_FALSE(DirectoryExists(cached));
 }
 
-namespace {
-// Skips the folder preparation so the system call itself meets a missing folder.
-class NoPreparation : public TFileUtilsWindows {
-  public:
-    void GetTempLocation(std::string&, std::string& prefix) override { prefix.assign(1, 't'); }
-};
-} // namespace
-
-TEST(WindowsFolders, TemporaryFileInAMissingFolderIsAnOsError) {
-    ScratchFolder dir;
-    NoPreparation impl;
-    SetFileUtils(&impl);
-    std::string folder = dir / "missing\\";
-    try {
-        FileUtils().CreateTempFile(folder, "");
-        ADD_FAILURE() << "nothing raised";
-    } catch (const EOSError& e) {
-        EXPECT_NE(e.ErrorCode, 0u);
-        EXPECT_EQ(e.Message(), "Cannot create a temporary file or folder in '" + folder + "'.\r\n" +
-                                   SystemText(e.ErrorCode) + " (" + std::to_string(e.ErrorCode) +
-                                   ")");
-    }
-    SetFileUtils(nullptr);
-}
-
 TEST(WindowsFiles, RenameReplacesAndReadOnlyProtects) {
-    ScratchFolder dir;
-    std::string from = dir / "from.txt", to = dir / "to.txt";
+    TScratch dir;
+    std::string from = dir.Dir() + "from.txt", to = dir.Dir() + "to.txt";
     WriteWholeFile(from, "new");
     WriteWholeFile(to, "old");
     EXPECT_TRUE(RenameFileReplace(from, to));
@@ -145,12 +109,12 @@ TEST(WindowsFiles, RenameReplacesAndReadOnlyProtects) {
     EXPECT_FALSE(DeleteFile(to));
     EXPECT_TRUE(FileSetAttr(to, 0) && DeleteFile(to));
     EXPECT_EQ(FileGetAttr(to), -1);
-    EXPECT_FALSE(FileExists(dir.Path()));
+    EXPECT_FALSE(FileExists(dir.Dir()));
 }
 
 TEST(WindowsFiles, FileTimesComeFromTheDirectoryEntryInLocalTime) {
-    ScratchFolder dir;
-    std::string name = dir / "t.txt";
+    TScratch dir;
+    std::string name = dir.Dir() + "t.txt";
     WriteWholeFile(name, "x");
     // 1 January 2010, 00:00 UTC for creation, one day later for access, two for writing.
     const uint64_t jan2010 = 0x01CA8A755C6E0000ULL, day = 864000000000ULL;
@@ -161,9 +125,7 @@ TEST(WindowsFiles, FileTimesComeFromTheDirectoryEntryInLocalTime) {
                                     0, nullptr));
         ASSERT_TRUE(h && ::SetFileTime(h.Get(), &created, &accessed, &written));
     }
-    TDateTime utc = 0, local = 0;
-    ASSERT_TRUE(FileUtils().FileTimeToDateTime(jan2010, utc, false));
-    EXPECT_EQ(utc, 40179.0);
+    TDateTime local = 0;
     ASSERT_TRUE(FileUtils().FileTimeToLocalDateTime(jan2010, local));
 
     TFileTimes times;
@@ -173,6 +135,4 @@ TEST(WindowsFiles, FileTimesComeFromTheDirectoryEntryInLocalTime) {
     // Wine keeps no creation time on Linux file systems and shows another stamp there.
     EXPECT_GE(times.Created, local - 1e-6);
     EXPECT_LE(times.Created, local + 2 + 1e-6);
-    EXPECT_EQ(FileUtils().FileCreated(name), times.Created);
-    EXPECT_EQ(FileUtils().FileAccessed(name), times.LastAccessed);
 }

@@ -5,12 +5,13 @@
 #include "platform/Files.h"
 #include "platform/WinHandles.h"
 
-#include "ScratchFolder.h"
+#include "support/Files.h"
+#include "support/Scratch.h"
 
 #include <gtest/gtest.h>
 
 using namespace oru;
-using oru::test::ScratchFolder;
+using oru::test::TScratch;
 using oru::test::WriteWholeFile;
 
 namespace {
@@ -26,8 +27,8 @@ bool Opens(const std::string& name, uint16_t mode) {
 } // namespace
 
 TEST(WindowsFile, SharingCodesDecideWhoElseMayOpen) {
-    ScratchFolder dir;
-    std::string name = dir / "s.bin";
+    TScratch dir;
+    std::string name = dir.Dir() + "s.bin";
     WriteWholeFile(name, "x");
     const uint16_t read = fmOpenRead | fmShareDenyNone, write = fmOpenWrite | fmShareDenyNone;
     struct Case {
@@ -45,34 +46,9 @@ TEST(WindowsFile, SharingCodesDecideWhoElseMayOpen) {
     }
 }
 
-TEST(WindowsFile, HookSeesTheSystemsCreationValues) {
-    ScratchFolder dir;
-    struct Case {
-        uint16_t mode;
-        DWORD access, share, disposition;
-    };
-    const DWORD rw = GENERIC_READ | GENERIC_WRITE, both = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    for (Case c :
-         {Case{fmCreate, rw, 0, OPEN_ALWAYS},
-          Case{fmOpenOrCreate | fmOpenWrite | fmShareDenyWrite, GENERIC_WRITE, FILE_SHARE_READ,
-               OPEN_ALWAYS},
-          Case{fmOpenRead | fmShareDenyRead, GENERIC_READ, FILE_SHARE_WRITE, OPEN_EXISTING},
-          Case{fmCreateNew | fmOpenReadWrite | fmShareDenyNone, rw, both, CREATE_NEW}}) {
-        if (c.mode & fmCreateNew)
-            DeleteFile(dir / "a");
-        TFileCreateInfo seen;
-        TFile f(dir / "a", FileFlagsNormalSequential, c.mode,
-                [&](TFileCreateInfo& i) { seen = i; });
-        EXPECT_EQ(seen.DesiredAccess, c.access) << std::hex << c.mode;
-        EXPECT_EQ(seen.ShareMode, c.share) << std::hex << c.mode;
-        EXPECT_EQ(seen.CreationDisposition, c.disposition) << std::hex << c.mode;
-        EXPECT_EQ(seen.FlagsAndAttributes, FileFlagsNormalSequential);
-    }
-}
-
 TEST(WindowsFile, DeleteOnCloseAddsDeleteSharing) {
-    ScratchFolder dir;
-    std::string name = dir / "gone.tmp";
+    TScratch dir;
+    std::string name = dir.Dir() + "gone.tmp";
     DWORD share = 0;
     {
         TFile f(name, FileFlagsNormalSequential | FileFlagDeleteOnClose, fmCreate,
@@ -84,8 +60,8 @@ TEST(WindowsFile, DeleteOnCloseAddsDeleteSharing) {
 }
 
 TEST(WindowsFile, LockHoldsTheByteBeyondAnyDataUntilClose) {
-    ScratchFolder dir;
-    std::string name = dir / "l.bin";
+    TScratch dir;
+    std::string name = dir.Dir() + "l.bin";
     WriteWholeFile(name, "abc");
     TFile holder(name, fmLockOnOpen | fmShareDenyNone | fmOpenReadWrite);
     TFileHandle other(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,

@@ -110,20 +110,6 @@ TEST_F(SoftRegTest, ChangingTheProductClosesTheKeyAndTheSameScopeReopensIt) {
     EXPECT_EQ(store.Key(), nullptr);
 }
 
-TEST_F(SoftRegTest, ScopesChooseTheHiveAndSubKeyAddsALevel) {
-    PutText(HKEY_CURRENT_USER, Path(product), "Where", "user");
-    PutText(HKEY_LOCAL_MACHINE, Path(product, "Sub"), "Where", "machine sub-key");
-    TSoftReg store("Oru Software", product);
-    store.SetScope(TSoftReg::ScopeCurrentUser);
-    EXPECT_EQ(store.ReadString(nullptr, "Where", ""), "user");
-    store.SubKey = "Sub";
-    store.SetScope(TSoftReg::ScopeLocalMachine);
-    EXPECT_EQ(store.ReadString(nullptr, "Where", ""), "machine sub-key");
-    store.SetScope(3);
-    EXPECT_EQ(store.Scope(), 3);
-    EXPECT_EQ(store.Key(), nullptr);
-}
-
 TEST_F(SoftRegTest, OpenKeyHandlerMaySupplyOrRefuseTheKey) {
     PutText(HKEY_CURRENT_USER, Path(product), "Where", "handler's key");
     TSoftReg store("Oru Software", product);
@@ -147,13 +133,3 @@ TEST_F(SoftRegTest, OpenKeyHandlerMaySupplyOrRefuseTheKey) {
     EXPECT_EQ(scopes, (std::vector<int>{1, 2}));
 }
 
-TEST_F(SoftRegTest, DefaultConstructionAsksTheInstalledProviders) {
-    EXPECT_EQ(TSoftReg().Company(), "Oru Software");
-    SetSoftRegDefaults(nullptr, [this] { return product; });
-    PutText(HKEY_LOCAL_MACHINE, Path(product), "V", "from provider");
-    TSoftReg store;
-    SetSoftRegDefaults(nullptr, nullptr);
-    EXPECT_EQ(store.Product(), product);
-    store.SetScope(TSoftReg::ScopeLocalMachine);
-    EXPECT_EQ(store.ReadString(nullptr, "V", ""), "from provider");
-}

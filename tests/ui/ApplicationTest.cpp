@@ -5,7 +5,7 @@
 
 #include "platform/SysUtils.h"
 
-#include "ScriptedInput.h"
+#include "support/TimerScript.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include "platform/SysUtils.h"
 
-#include "ScriptedInput.h"
+#include "support/TimerScript.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "ui/Edit.h"
 #include "ui/ModalHook.h"
 
-#include "ScriptedInput.h"
+#include "support/TimerScript.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,10 @@
 // answer in the choose-installation dialog.
 #include <windows.h>
 
-#include "ArchiveFixtures.h"
-#include "EngineTestSupport.h"
+#include "ScriptedEngineSupport.h"
+#include "support/Files.h"
+#include "support/RegistryKey.h"
+#include "support/SystemFolders.h"
 #include "install/ChooseInstallation.h"
 #include "install/CountiesTable.h"
 #include "install/FindOruPathWindows.h"
@@ -14,7 +16,7 @@
 #include "ui/ModalHook.h"
 #include "update/Update.h"
 
-#include "ScriptedInput.h"
+#include "support/TimerScript.h"
 
 #include <gtest/gtest.h>
 
@@ -32,57 +34,14 @@ namespace {
 
 const char* const kPathsKey = "Software\\Oru Software\\Parcelon 2010\\Paths";
 
-// Sets the product's Paths values for one case and puts back what was there
-// before (usually nothing) at the end.
-class TPathsValues {
-public:
-    TPathsValues()
+// The product's Paths values for one case; what was there before (usually
+// nothing) is put back at the end.
+struct TPathsValues : TRegistryKey {
+    TPathsValues() : TRegistryKey(kPathsKey)
     {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPathsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        for (const char* name : {"ORU_PATH", "ORU_NETWORK_PATH", "ORU_CLIENT_PATH", "ORU_DATA_PATH", "ORU_Presort_Path"}) {
-            saved_.push_back({name, Read(name)});
-            RegDeleteValueA(key_, name);
-        }
+        for (const char* name : {"ORU_PATH", "ORU_NETWORK_PATH", "ORU_CLIENT_PATH", "ORU_DATA_PATH", "ORU_Presort_Path"})
+            Remove(name);
     }
-    ~TPathsValues()
-    {
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                Write(name, *value);
-            else
-                RegDeleteValueA(key_, name.c_str());
-        }
-        RegCloseKey(key_);
-    }
-    TPathsValues(const TPathsValues&) = delete;
-    TPathsValues& operator=(const TPathsValues&) = delete;
-
-    void Set(const std::string& name, const std::string& value)
-    {
-        ASSERT_NE(key_, nullptr);
-        ASSERT_EQ(Write(name, value), ERROR_SUCCESS);
-    }
-
-private:
-    std::optional<std::string> Read(const std::string& name) const
-    {
-        char buffer[1024] = {};
-        DWORD size = sizeof buffer - 1;
-        DWORD type = 0;
-        if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-                ERROR_SUCCESS ||
-            type != REG_SZ)
-            return std::nullopt;
-        return std::string(buffer);
-    }
-    LSTATUS Write(const std::string& name, const std::string& value) const
-    {
-        return RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>(value.size() + 1));
-    }
-
-    HKEY key_ = nullptr;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 // An installation folder under the scratch folder, with its presort county table
@@ -95,7 +54,7 @@ std::string MakeInstallation(const TScratch& scratch, const std::string& name, i
     std::string table;
     for (int i = 0; i < records; ++i)
         table += std::string{tag, static_cast<char>('0' + i), 0, 0, static_cast<char>(i)};
-    WriteText(folder + "Presort Tables\\COUNTIES.TBL", table);
+    WriteWholeFile(folder + "Presort Tables\\COUNTIES.TBL", table);
     return folder;
 }
 
@@ -140,13 +99,13 @@ protected:
 TEST_F(CountiesReload, LocalMarkerInTheOnlyRegisteredFolderLoadsItsTableSilently)
 {
     const std::string network = MakeInstallation(scratch, "Net", 7, 'N');
-    WriteText(network + "Data Files\\ORULocal", "");
+    WriteWholeFile(network + "Data Files\\ORULocal", "");
     paths.Set("ORU_NETWORK_PATH", network);
     TModalRecorder dialogs;
 
     Run();
 
-    EXPECT_EQ(ReadText(install + "Readme.txt"), "new notes");
+    EXPECT_EQ(ReadWholeFile(install + "Readme.txt"), "new notes");
     EXPECT_EQ(LastHistoryLine(), "ORU Parcelon is updated to version 01.23.00.00.");
     const TCountiesTableArray table = CountiesTableSlot(0);
     ASSERT_EQ(table.size(), 7u);

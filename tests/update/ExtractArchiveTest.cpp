@@ -1,7 +1,9 @@
 #include <windows.h>
 
-#include "ArchiveFixtures.h"
-#include "EngineTestSupport.h"
+#include "ScriptedEngineSupport.h"
+#include "support/Files.h"
+#include "support/RegistryKey.h"
+#include "support/SystemFolders.h"
 #include "UpdateFormFixture.h"
 #include "archive/PkwareZip.h"
 
@@ -14,50 +16,17 @@ using ::testing::IsEmpty;
 
 namespace {
 
-std::string WindowsFolder() {
-    char buffer[MAX_PATH];
-    UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n) + "\\";
-}
-
-std::string SystemFolder() {
-    char buffer[MAX_PATH];
-    UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
-    return std::string(buffer, n) + "\\";
-}
-
-std::string TempFolderNow() {
-    char buffer[MAX_PATH];
-    DWORD n = GetTempPathA(MAX_PATH, buffer);
-    return std::string(buffer, n);
-}
-
 std::string Unique(const std::string& stem) {
     return stem + "-" + std::to_string(GetCurrentProcessId());
 }
 
-// The product's Paths key, with the values a test sets removed again.
-class TPathsKey {
-public:
-    TPathsKey() {
-        std::string path = "Software\\" + CompanyName() + "\\" + RegistryProductName() + "\\Paths";
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key_, nullptr);
-        for (const char* name : {"AMS_EWS", "AMS_CONFIG"})
-            RegDeleteValueA(key_, name);
+// The product's Paths key without the configuration values, put back at the end.
+struct TPathsKey : TRegistryKey {
+    TPathsKey()
+        : TRegistryKey("Software\\" + CompanyName() + "\\" + RegistryProductName() + "\\Paths") {
+        Remove("AMS_EWS");
+        Remove("AMS_CONFIG");
     }
-    ~TPathsKey() {
-        for (const char* name : {"AMS_EWS", "AMS_CONFIG"})
-            RegDeleteValueA(key_, name);
-        RegCloseKey(key_);
-    }
-    void Set(const char* name, const std::string& value) {
-        RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-    }
-
-private:
-    HKEY key_ = nullptr;
 };
 
 class ExtractArchiveTest : public UpdateFormTest {
@@ -93,20 +62,20 @@ TEST_F(ExtractArchiveTest, MembersGoToTheirPlaceholderFolders) {
                            {"<INSTALLDIR>;1", "Empty.txt", ""}});
     Form().ExtractArchive();
 
-    EXPECT_EQ(ReadText(install + "Tables\\New.dat"), "tables");
-    EXPECT_EQ(ReadText(install + "parcelon.exe"), "program");
-    EXPECT_EQ(ReadText(WindowsFolder() + ini), "windows");
-    EXPECT_EQ(ReadText(SystemFolder() + dll), "system");
-    EXPECT_EQ(ReadText(TempFolderNow() + tmp), "temporary");
-    EXPECT_TRUE(FileThere(install + "Empty.txt"));
+    EXPECT_EQ(ReadWholeFile(install + "Tables\\New.dat"), "tables");
+    EXPECT_EQ(ReadWholeFile(install + "parcelon.exe"), "program");
+    EXPECT_EQ(ReadWholeFile(WindowsFolder() + ini), "windows");
+    EXPECT_EQ(ReadWholeFile(SystemFolder() + dll), "system");
+    EXPECT_EQ(ReadWholeFile(TempFolder() + tmp), "temporary");
+    EXPECT_TRUE(test::FileExists(install + "Empty.txt"));
     EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "Tables\\New.dat",
                                        "Extracted - " + install + "parcelon.exe",
                                        "Extracted - " + WindowsFolder() + ini,
                                        "Extracted - " + SystemFolder() + dll,
-                                       "Extracted - " + TempFolderNow() + tmp,
+                                       "Extracted - " + TempFolder() + tmp,
                                        "Extracted - " + install + "Empty.txt"));
     EXPECT_EQ(form->edCurrentFile->Text(), "");
-    for (const std::string& f : {WindowsFolder() + ini, SystemFolder() + dll, TempFolderNow() + tmp})
+    for (const std::string& f : {WindowsFolder() + ini, SystemFolder() + dll, TempFolder() + tmp})
         DeleteFileA(f.c_str());
 }
 
@@ -121,7 +90,7 @@ TEST_F(ExtractArchiveTest, EditionKindsSelectMembersSilently) {
     EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "full.dat",
                                        "Extracted - " + install + "all.dat",
                                        "Extracted - " + install + "full2.dat"));
-    EXPECT_FALSE(FileThere(install + "le.dat"));
+    EXPECT_FALSE(test::FileExists(install + "le.dat"));
 
     TScratch other;
     install = other.File("");
@@ -129,7 +98,7 @@ TEST_F(ExtractArchiveTest, EditionKindsSelectMembersSilently) {
     EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "le.dat",
                                        "Extracted - " + install + "all.dat",
                                        "Extracted - " + install + "le2.dat"));
-    EXPECT_FALSE(FileThere(install + "full.dat"));
+    EXPECT_FALSE(test::FileExists(install + "full.dat"));
 }
 
 TEST_F(ExtractArchiveTest, AnEditionKindThatIsNoNumberEndsTheExtraction) {
@@ -141,7 +110,7 @@ TEST_F(ExtractArchiveTest, AnEditionKindThatIsNoNumberEndsTheExtraction) {
         EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "first.dat"));
         // What the run's failure line will show: the last target announced.
         EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "first.dat");
-        EXPECT_FALSE(FileThere(install + "second.dat"));
+        EXPECT_FALSE(test::FileExists(install + "second.dat"));
     }
 }
 
@@ -159,12 +128,12 @@ TEST_F(ExtractArchiveTest, NamesThatLeaveTheirFolderAreRefused) {
         WriteArchive(archive, {{"<INSTALLDIR>;1", name, "x"}});
         Form();
         EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
-        EXPECT_FALSE(FileThere(scratch.File("escape.dat")));
+        EXPECT_FALSE(test::FileExists(scratch.File("escape.dat")));
     }
     // Climbing down and back up inside the folder is harmless.
     WriteArchive(archive, {{"<INSTALLDIR>;1", "Tables\\..\\inside.dat", "x"}});
     Form().ExtractArchive();
-    EXPECT_TRUE(FileThere(install + "inside.dat"));
+    EXPECT_TRUE(test::FileExists(install + "inside.dat"));
 }
 
 TEST_F(ExtractArchiveTest, EwsMembersAreSkippedWhereTheDataSetIsNotInstalled) {
@@ -194,7 +163,7 @@ TEST_F(ExtractArchiveTest, AnEwsFolderStoredWithoutItsDelimiterIsJoinedAsStored)
     Form().ExtractArchive();
     // The messages join the value and the name directly; the reader still
     // writes the file inside the folder.
-    EXPECT_EQ(ReadText(ews + "\\ews.dat"), "direct");
+    EXPECT_EQ(ReadWholeFile(ews + "\\ews.dat"), "direct");
     EXPECT_THAT(History(), ElementsAre("Extracted - " + ews + "ews.dat"));
 }
 
@@ -208,11 +177,11 @@ TEST_F(ExtractArchiveTest, AFailingEwsMemberIsReportedAndSkipped) {
     Form().ExtractArchive();
     EXPECT_THAT(History(), ElementsAre("File not copied - " + ews + "ews.dat",
                                        "Extracted - " + install + "next.dat"));
-    EXPECT_FALSE(FileThere(ews + "ews.dat"));
+    EXPECT_FALSE(test::FileExists(ews + "ews.dat"));
 }
 
 TEST_F(ExtractArchiveTest, AFailingMemberLeavesTheOldFileInPlace) {
-    WriteText(install + "parcelon.exe", "old");
+    WriteWholeFile(install + "parcelon.exe", "old");
     WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"},
                            {"<INSTALLDIR>;1", "parcelon.exe", "new", true},
                            {"<INSTALLDIR>;1", "never.dat", "3"}});
@@ -223,8 +192,8 @@ TEST_F(ExtractArchiveTest, AFailingMemberLeavesTheOldFileInPlace) {
     } catch (const EPkwareZipError& e) {
         EXPECT_EQ(e.Message(), "CRC check failed for 'parcelon.exe'");
     }
-    EXPECT_EQ(ReadText(install + "parcelon.exe"), "old");
-    EXPECT_FALSE(FileThere(install + "never.dat"));
+    EXPECT_EQ(ReadWholeFile(install + "parcelon.exe"), "old");
+    EXPECT_FALSE(test::FileExists(install + "never.dat"));
     EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "parcelon.exe");
     EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "first.dat"));
 }
@@ -232,18 +201,18 @@ TEST_F(ExtractArchiveTest, AFailingMemberLeavesTheOldFileInPlace) {
 // A member is written beside its target and moved in whole, so a new target never
 // exists cut short; what a killed run left beside the targets goes on the next run.
 TEST_F(ExtractArchiveTest, NewTargetsAppearOnlyWholeAndLeftTemporariesAreRemoved) {
-    WriteText(install + "~oru0123abcd.tmp", "left by a killed run");
-    WriteText(install + "~oru-notes.tmp", "the user's");
-    WriteText(install + "~oru0123abcd.tmp.keep", "the user's");
+    WriteWholeFile(install + "~oru0123abcd.tmp", "left by a killed run");
+    WriteWholeFile(install + "~oru-notes.tmp", "the user's");
+    WriteWholeFile(install + "~oru0123abcd.tmp.keep", "the user's");
     WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"},
                            {"<INSTALLDIR>;1", "fresh.dll", "new", true}});
     Form();
     EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
-    EXPECT_EQ(ReadText(install + "first.dat"), "1");
-    EXPECT_FALSE(FileThere(install + "fresh.dll"));
-    EXPECT_FALSE(FileThere(install + "~oru0123abcd.tmp"));
-    EXPECT_TRUE(FileThere(install + "~oru-notes.tmp"));
-    EXPECT_TRUE(FileThere(install + "~oru0123abcd.tmp.keep"));
+    EXPECT_EQ(ReadWholeFile(install + "first.dat"), "1");
+    EXPECT_FALSE(test::FileExists(install + "fresh.dll"));
+    EXPECT_FALSE(test::FileExists(install + "~oru0123abcd.tmp"));
+    EXPECT_TRUE(test::FileExists(install + "~oru-notes.tmp"));
+    EXPECT_TRUE(test::FileExists(install + "~oru0123abcd.tmp.keep"));
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((install + "~oru*.tmp").c_str(), &data);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
@@ -257,7 +226,7 @@ TEST_F(ExtractArchiveTest, NewTargetsAppearOnlyWholeAndLeftTemporariesAreRemoved
 
 TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
     const std::string target = install + "parcelon.exe";
-    WriteText(target, "old");
+    WriteWholeFile(target, "old");
     WriteArchive(archive, {{"<INSTALLDIR>;1", "parcelon.exe", "new"}});
     HANDLE inUse = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -266,7 +235,7 @@ TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
     EXPECT_ANY_THROW(form->ExtractArchive());
     CloseHandle(inUse);
     EXPECT_THAT(History(), ElementsAre("Error deleting - " + target));
-    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(ReadWholeFile(target), "old");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include <windows.h>
 
-#include "EngineTestSupport.h"
+#include "ScriptedEngineSupport.h"
+#include "support/Files.h"
+#include "support/SystemFolders.h"
 #include "UpdateFormFixture.h"
 #include "update/RTPatch.h"
 

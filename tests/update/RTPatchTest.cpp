@@ -1,6 +1,8 @@
 #include <windows.h>
 
-#include "EngineTestSupport.h"
+#include "ScriptedEngineSupport.h"
+#include "support/Files.h"
+#include "support/SystemFolders.h"
 #include "ui/Application.h"
 #include "ui/ModalHook.h"
 #include "update/RTPatch.h"
@@ -143,10 +145,10 @@ TEST_F(RTPatchTest, EmptyCommandLineLoadsTheLibraryButDoesNotRunTheEngine) {
     EXPECT_EQ(patch.CommandLine(), "");
     EXPECT_NE(patch.LibHandle(), nullptr);
     EXPECT_NE(patch.ApplyProc(), nullptr);
-    EXPECT_FALSE(FileThere(script.LogPath()));
+    EXPECT_FALSE(test::FileExists(script.LogPath()));
 
     patch.SetCommandLine(" now ");
-    EXPECT_TRUE(FileThere(script.LogPath()));
+    EXPECT_TRUE(test::FileExists(script.LogPath()));
     EXPECT_EQ(script.Log().at(0), "command now");
 }
 

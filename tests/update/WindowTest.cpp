@@ -103,23 +103,6 @@ protected:
 
 } // namespace
 
-TEST_F(UpdateWindow, LayoutTitleAndHiddenMeters)
-{
-    ScriptedWindow w("Z:\\pkg\\ORU.mcu", "Z:\\pkg\\ORU.rtp", "01.23.00.00", "");
-    EXPECT_EQ(w.Caption(), "ORU Parcelon Update");
-    EXPECT_EQ(w.HelpContext(), 254);
-    EXPECT_EQ(w.ClientWidth(), 412);
-    EXPECT_EQ(w.ClientHeight(), 202);
-    EXPECT_FALSE(w.edCurrentFile->Enabled());
-    for (TControl* c : std::vector<TControl*>{w.pbFile, w.pbPatch, w.lbFile, w.lbPatch})
-        EXPECT_FALSE(c->Visible());
-    EXPECT_EQ(w.pbFile->Percent(), 0);
-    EXPECT_EQ(w.pbPatch->Percent(), 0);
-    EXPECT_FALSE(w.CancelRequested || w.RestartRequired || w.SeparatorWritten);
-    EXPECT_EQ(w.TotalFiles, 0);
-    EXPECT_EQ(w.FilesDone, 0);
-}
-
 TEST_F(UpdateWindow, BannerForAVersionNumber)
 {
     Make("01.23.00.00");
@@ -292,6 +275,47 @@ TEST_F(UpdateWindow, CombinedRunKeepsCancelOffWithoutAnRtpFile)
     Make("01.23.00.00", "", "Z:\\pkg\\ORU.mcu", "Z:\\pkg\\ORU.pat");
     window->UpdateFromArchiveAndPatch();
     EXPECT_FALSE(window->cancelEnabledAtPatch);
+}
+
+TEST_F(UpdateWindow, CombinedRunFailingInTheArchiveEndsWithoutThePatch)
+{
+    Make();
+    window->extract = [this] {
+        window->edCurrentFile->SetText("Extracting - C:\\Apps\\Parcelon\\a.dll");
+        throw Exception("Disk full");
+    };
+    window->UpdateFromArchiveAndPatch();
+    EXPECT_EQ(window->steps, std::vector<std::string>{"extract"});
+    EXPECT_EQ(RunLines(), (std::vector<std::string>{" ", "extracted", "Error updating - Extracting - C:\\Apps\\Parcelon\\a.dll",
+                                                    " ", "ORU Parcelon update failed"}));
+    ASSERT_EQ(recorder.Messages.size(), 1u);
+    EXPECT_EQ(recorder.Messages[0].Text, "Disk full");
+    ExpectDone();
+}
+
+TEST_F(UpdateWindow, PatchOnlyRunLeavesADisabledCancelDisabled)
+{
+    Make("01.23.00.00", "", "Z:\\pkg\\ORU.mcu", "Z:\\pkg\\ORU.rtp");
+    ASSERT_FALSE(window->btnCancel->Enabled());
+    window->UpdateFromPatch();
+    EXPECT_FALSE(window->cancelEnabledAtPatch);
+}
+
+// The engine waits in SendMessage: a failing handler is reported by the window,
+// and the engine still gets its reply instead of an exception through its stack.
+TEST_F(UpdateWindow, AHandlerErrorIsReportedAndTheReplyStands)
+{
+    Make();
+    EXPECT_EQ(SendMessageA(window->Handle(), WM_USER, 6, 0), 0); // a count without its number
+    ASSERT_EQ(recorder.Messages.size(), 1u);
+    EXPECT_EQ(recorder.Messages[0].Type, TMsgDlgType::mtError);
+    EXPECT_EQ(recorder.Messages[0].Text, "ORU Parcelon RTPatch callback message handler: 6\r"
+                                         "The engine announced no file count.");
+    // And the next message is answered as ever.
+    const int32_t twoFiles = 2;
+    const LRESULT reply = SendMessageA(window->Handle(), WM_USER, 6, reinterpret_cast<LPARAM>(&twoFiles));
+    ASSERT_NE(reply, 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(reply), "COMBINE");
 }
 
 TEST_F(UpdateWindow, ArchiveRunNeverTellsAboutARestart)

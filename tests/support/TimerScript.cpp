@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "ScriptedInput.h"
+#include "support/TimerScript.h"
 
 namespace oru::test {
 

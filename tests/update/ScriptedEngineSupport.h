@@ -1,0 +1,42 @@
+// Shared by the tests that drive the scripted stand-in engine (patchw32.dll built
+// from ScriptedEngine.cpp): the script and log files it reads and writes, and
+// update archives whose members carry the placeholders of the extraction step.
+#pragma once
+
+#include "support/Scratch.h"
+
+#include <string>
+#include <vector>
+
+namespace oru::test {
+
+// Points the stand-in engine at a script (written now) and a log file; the
+// environment is restored on destruction.
+class TEngineScript {
+  public:
+    TEngineScript(const TScratch& scratch, const std::string& script);
+    ~TEngineScript();
+    TEngineScript(const TEngineScript&) = delete;
+    TEngineScript& operator=(const TEngineScript&) = delete;
+    // The log's lines; empty when the engine never ran.
+    std::vector<std::string> Log() const;
+    // The "reply ..." lines only.
+    std::vector<std::string> Replies() const;
+    const std::string& LogPath() const { return logPath_; }
+
+  private:
+    std::string logPath_;
+};
+
+// A member of an update archive: Extra is the "<PLACEHOLDER>;flag" text the
+// extraction step reads; a spoiled CRC makes its extraction fail.
+struct TArchiveMember {
+    std::string Extra;
+    std::string Name;
+    std::string Data;
+    bool SpoilCrc = false;
+};
+
+void WriteArchive(const std::string& path, const std::vector<TArchiveMember>& members);
+
+} // namespace oru::test
