@@ -1,5 +1,5 @@
-// SHA-256 digests. The hashing itself comes from the platform (CNG on Windows,
-// libcrypto elsewhere); this class only hides which one.
+// SHA-256 digests: CNG on Windows, our own rounds elsewhere (Sha256Posix.cpp);
+// this class only hides which one.
 #pragma once
 
 #include <array>
