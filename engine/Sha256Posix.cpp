@@ -29,6 +29,9 @@ constexpr uint32_t K[64] = {
     0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
     0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
+constexpr uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                                  0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+
 constexpr uint32_t Rotr(uint32_t x, int n) {
     return (x >> n) | (x << (32 - n));
 }
@@ -119,14 +122,6 @@ TSha256Blocks Sha256BlocksHardware() {
     return nullptr;
 }
 
-
-namespace {
-
-constexpr uint32_t kInitial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                  0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-
-} // namespace
-
 struct TSha256::TImpl {
     uint32_t state[8];
     uint8_t pending[64];
@@ -142,7 +137,9 @@ struct TSha256::TImpl {
 };
 
 TSha256::TSha256() : impl_(std::make_unique<TImpl>()) {
-    impl_->blocks = ChooseSha256Blocks();
+    // Asked once: under a hypervisor CPUID is a trap, and the engine makes a digest per file.
+    static const TSha256Blocks chosen = ChooseSha256Blocks();
+    impl_->blocks = chosen;
     impl_->Start();
 }
 
