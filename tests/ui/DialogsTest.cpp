@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include "ui/Application.h"
-#include "ui/Button.h"
 #include "ui/MessageDlg.h"
 #include "ui/ModalHook.h"
 #include "ui/OpenDialog.h"
@@ -59,25 +58,6 @@ TEST(OpenDialogFilter, PairsBecomeZeroSeparatedWithADoubleZeroEnd)
     dialog.Filter = "broken";
     EXPECT_THROW(dialog.Execute(), Exception);
     EXPECT_TRUE(recorder.OpenDialogs.empty());
-}
-
-TEST(ModalSeam, ModalFormsGoToTheHookWhichCanClickTheirControls)
-{
-    TModalRecorder recorder;
-    TForm form({.Caption = "Seam form", .ClientWidth = 200, .ClientHeight = 100});
-    auto* ok = form.Add<TButton>(TButtonArgs{.Bounds = {10, 60, 75, 25}, .Kind = TButtonKind::bkOK});
-    bool wasModalAndVisible = false;
-    recorder.OnShowModal = [&](TForm& shown) {
-        wasModalAndVisible = shown.Modal() && shown.Visible();
-        ok->Click();
-        return shown.ModalResult();
-    };
-    EXPECT_EQ(form.ShowModal(), mrOk);
-    EXPECT_TRUE(wasModalAndVisible);
-    EXPECT_FALSE(form.Modal() || form.Visible());
-    EXPECT_EQ(recorder.ModalForms, std::vector<std::string>{"Seam form"});
-    recorder.OnShowModal = nullptr; // default answer: cancel
-    EXPECT_EQ(form.ShowModal(), mrCancel);
 }
 
 TEST(MessageDlgReal, BoxShowsTitleTextAndHelpButtonHelpReachesTheApplicationAnswerIsTheButton)

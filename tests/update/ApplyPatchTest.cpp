@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "ScriptedEngineSupport.h"
+#include "platform/SysUtils.h"
 #include "support/SystemFolders.h"
 #include "UpdateFormFixture.h"
 

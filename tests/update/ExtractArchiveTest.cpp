@@ -75,7 +75,7 @@ TEST_F(ExtractArchiveTest, EditionKindsSelectMembersSilently) {
     Extract(members, false);
     EXPECT_THAT(History(), ElementsAre(Extracted(install + "full.dat"), Extracted(install + "all.dat"),
                                        Extracted(install + "full2.dat")));
-    EXPECT_FALSE(FileExists(install + "le.dat"));
+    EXPECT_FALSE(test::FileExists(install + "le.dat"));
     install = scratch.MakeFolder("LE");
     Extract(members, true);
     EXPECT_THAT(History(), ElementsAre(Extracted(install + "le.dat"), Extracted(install + "all.dat"),
@@ -90,7 +90,7 @@ TEST_F(ExtractArchiveTest, AnEditionKindThatIsNoNumberEndsTheExtraction) {
         EXPECT_THAT(History(), ElementsAre(Extracted(install + "first.dat")));
         // What the run's failure line will show: the last target announced.
         EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "first.dat");
-        EXPECT_FALSE(FileExists(install + "second.dat"));
+        EXPECT_FALSE(test::FileExists(install + "second.dat"));
     }
 }
 
@@ -106,7 +106,7 @@ TEST_F(ExtractArchiveTest, PlaceholdersAreCaseSensitiveAndNamesMayNotLeaveTheirF
     }
     // Climbing down and back up inside the folder is harmless.
     EXPECT_FALSE(Extract({{"<INSTALLDIR>;1", "Tables\\..\\inside.dat", "x"}}));
-    EXPECT_TRUE(FileExists(install + "inside.dat"));
+    EXPECT_TRUE(test::FileExists(install + "inside.dat"));
 }
 
 TEST_F(ExtractArchiveTest, EwsMembersAreSkippedReportedOrJoinedAsTheValueIsStored) {
@@ -136,7 +136,7 @@ TEST_F(ExtractArchiveTest, EwsMembersAreSkippedReportedOrJoinedAsTheValueIsStore
     paths.Set("AMS_EWS", ews);
     Extract({{"<EWSDIR>;1", "bad.dat", "broken", true}, members[1]});
     EXPECT_THAT(History(), ElementsAre("File not copied - " + ews + "bad.dat", next));
-    EXPECT_FALSE(FileExists(ews + "bad.dat"));
+    EXPECT_FALSE(test::FileExists(ews + "bad.dat"));
 }
 
 // A member is written beside its target and moved in whole, so a new target never

@@ -1,10 +1,8 @@
 #include <windows.h>
 
 #include "ScriptedEngineSupport.h"
-#include "support/Files.h"
 #include "support/MessageOf.h"
 #include "support/SystemFolders.h"
-#include "ui/Application.h"
 #include "ui/ModalHook.h"
 #include "update/RTPatch.h"
 

@@ -91,10 +91,9 @@ protected:
             boxes.push_back((m.Type == TMsgDlgType::mtError ? "error: " : "info: ") + m.Text);
         return boxes;
     }
-    // Posts the key to the focused control. Other test processes share the desktop
-    // and may hold the foreground for a moment, so the window is activated until
-    // one of its controls has the focus.
-    void Key(WPARAM key)
+    // The focused control. Other test processes share the desktop and may hold the
+    // foreground for a moment, so the window is activated until it has the focus.
+    HWND Focus()
     {
         HWND focus = GetFocus();
         for (int i = 0; i < 100 && !(focus && IsChild(window->Handle(), focus)); ++i) {
@@ -104,7 +103,11 @@ protected:
             Sleep(20);
             focus = GetFocus();
         }
-        PostMessageA(focus, WM_KEYDOWN, key, 1);
+        return focus;
+    }
+    void Key(WPARAM key)
+    {
+        PostMessageA(Focus(), WM_KEYDOWN, key, 1);
         Application().ProcessMessages();
     }
     void ExpectDone()
@@ -353,7 +356,11 @@ TEST_F(UpdateWindow, TheRunCannotBeClosedEscapeCancelsItAndAtTheEndEnterPressesD
     };
     window->UpdateFromPatch();
     EXPECT_TRUE(window->CancelRequested);
-    // Done has taken the focus from Help.
+    // Done has taken the focus from Help; Tab goes between the only two tab stops.
+    EXPECT_EQ(Focus(), window->btnCancel->Handle());
+    Key(VK_TAB);
+    EXPECT_EQ(Focus(), window->btnHelp->Handle());
+    Key(VK_TAB);
     Key(VK_RETURN);
     EXPECT_TRUE(Application().Terminated());
     PostMessageA(window->Handle(), WM_CLOSE, 0, 0);
