@@ -14,6 +14,7 @@ TEST(RTPatchCommandLine, DriveSwitchNamesTheWindowsDriveFirstAndNetworkPathsGive
         {"D:\\Parcelon\\", "\\\\server\\win\\", "-dD"},
         {"\\\\server\\share\\", "\\\\server\\win\\", ""},
         {"D", "C", ""}, // too short for "X:"
+        {"z:", "c:", "-dCZ"},
         {"Parcelon\\", "C:\\WINDOWS\\", "-dC"},
     };
     for (const auto& [install, windows, expected] : rows)

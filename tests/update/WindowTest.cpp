@@ -328,19 +328,6 @@ TEST_F(UpdateWindow, PatchRunDeletesTheOldCheckerFromThisVersionOn)
     EXPECT_EQ(RunLines().back(), "ORU Parcelon is updated to version 01.23.00.00.");
 }
 
-TEST_F(UpdateWindow, HelpOpensTheWindowsTopic)
-{
-    Make();
-    std::vector<int> asked;
-    Application().OnHelp = [&](int context) {
-        asked.push_back(context);
-        return true;
-    };
-    window->btnHelp->Click();
-    Application().OnHelp = nullptr;
-    EXPECT_EQ(asked, std::vector<int>{254});
-}
-
 // Keys go to the focused control through the application's message loop, as a
 // user's keys would. Last in this program: termination is for good.
 TEST_F(UpdateWindow, TheRunCannotBeClosedEscapeCancelsItAndAtTheEndEnterPressesDone)
@@ -356,10 +343,19 @@ TEST_F(UpdateWindow, TheRunCannotBeClosedEscapeCancelsItAndAtTheEndEnterPressesD
     };
     window->UpdateFromPatch();
     EXPECT_TRUE(window->CancelRequested);
-    // Done has taken the focus from Help; Tab goes between the only two tab stops.
+    // Done has taken the focus from Help; Tab goes between the only two tab stops,
+    // and Help opens the window's topic.
     EXPECT_EQ(Focus(), window->btnCancel->Handle());
     Key(VK_TAB);
     EXPECT_EQ(Focus(), window->btnHelp->Handle());
+    std::vector<int> helpAsked;
+    Application().OnHelp = [&](int context) {
+        helpAsked.push_back(context);
+        return true;
+    };
+    Key(VK_RETURN);
+    Application().OnHelp = nullptr;
+    EXPECT_EQ(helpAsked, std::vector<int>{254});
     Key(VK_TAB);
     Key(VK_RETURN);
     EXPECT_TRUE(Application().Terminated());
