@@ -9,41 +9,38 @@
 namespace oru::test {
 
 std::string UpdateProgram() { return WindowsPath(ORU_E2E_UPDATE_EXE); }
-std::string PackageTool() { return WindowsPath(ORU_E2E_ORUPACK_EXE); }
 std::string EngineLibrary() { return WindowsPath(ORU_E2E_ENGINE_DLL); }
 
 TUpdateLayout::TUpdateLayout(const std::string& tag)
     : root_(tag), updateDir_(root_.MakeFolder("Update")),
       installDir_(root_.MakeFolder("Apps\\Parcelon")), sourceDir_(root_.MakeFolder("Source")) {
     if (!CopyFileA(UpdateProgram().c_str(), (updateDir_ + "ORUUpdate.exe").c_str(), FALSE))
-        throw std::runtime_error("cannot copy the update program: " +
-                                 std::to_string(GetLastError()));
+        throw std::runtime_error("cannot copy the update program: " + std::to_string(GetLastError()));
     Install("parcelon.exe", "MZ old program");
 }
 
-void TUpdateLayout::Install(const std::string& relative, const std::string& bytes) {
+void TUpdateLayout::Install(const std::string& relative, const std::string& bytes) const {
     WriteWholeFile(installDir_ + relative, bytes);
 }
 
 std::string TUpdateLayout::Installed(const std::string& relative) const {
-    return FileExists(installDir_ + relative) ? ReadWholeFile(installDir_ + relative)
-                                              : "<missing>";
+    return FileExists(installDir_ + relative) ? ReadWholeFile(installDir_ + relative) : "<missing>";
 }
 
-void TUpdateLayout::Source(const std::string& relative, const std::string& bytes) {
+void TUpdateLayout::Source(const std::string& relative, const std::string& bytes) const {
     WriteWholeFile(sourceDir_ + relative, bytes);
 }
 
-void TUpdateLayout::PackageFile(const std::string& name, const std::string& bytes) {
+void TUpdateLayout::PackageFile(const std::string& name, const std::string& bytes) const {
     WriteWholeFile(updateDir_ + name, bytes);
 }
 
-void TUpdateLayout::BuildPackage(const std::string& manifest) {
+void TUpdateLayout::BuildPackage(const std::string& manifest) const {
     Source("manifest.txt", manifest);
     const std::string log = root_.File("orupack.log");
     // No trailing "\" inside the quotes: it would escape the closing quote.
     const std::string outDir = updateDir_.substr(0, updateDir_.size() - 1);
-    TProcess tool("\"" + PackageTool() + "\" build manifest.txt \"" + outDir + "\" --quiet",
+    TProcess tool("\"" + WindowsPath(ORU_E2E_ORUPACK_EXE) + "\" build manifest.txt \"" + outDir + "\" --quiet",
                   sourceDir_, log);
     DWORD code = 1;
     if (!tool.WaitExit(120000, code) || code != 0)
@@ -52,8 +49,7 @@ void TUpdateLayout::BuildPackage(const std::string& manifest) {
 
 std::map<std::string, std::string> TUpdateLayout::FilesOutsideUpdateDir() const {
     auto files = root_.Snapshot();
-    std::erase_if(files, [](const auto& f) { return f.first.rfind("Update/", 0) == 0; });
-    files.erase("orupack.log");
+    std::erase_if(files, [](const auto& f) { return f.first.rfind("Update/", 0) == 0 || f.first == "orupack.log"; });
     return files;
 }
 
@@ -65,28 +61,17 @@ std::vector<std::string> TRunOutcome::BoxTexts() const {
 }
 
 std::vector<std::string> TRunOutcome::RunLines() const {
-    auto banner = std::find_if(History.begin(), History.end(), [](const std::string& line) {
-        return line.rfind(" **********", 0) == 0;
-    });
-    if (banner == History.end())
-        return History;
-    return std::vector<std::string>(banner + 1, History.end());
-}
-
-HWND FindUpdateWindow(DWORD pid) {
-    const auto forms = ProcessWindows(pid, "OruForm");
-    return forms.empty() ? nullptr : forms.front();
+    auto banner = std::find_if(History.begin(), History.end(),
+                               [](const std::string& line) { return line.rfind(" **********", 0) == 0; });
+    return banner == History.end() ? History : std::vector<std::string>(banner + 1, History.end());
 }
 
 TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
     TRunOutcome outcome;
-    const std::string args = options.Arguments.empty()
-                                 ? "\"" + layout.InstallDir() + "\" -NV N -P 1"
-                                 : options.Arguments;
-    TProcess process("\"" + layout.UpdateDir() + "ORUUpdate.exe\" " + args, layout.Root());
-    const ULONGLONG deadline = GetTickCount64() + options.TimeoutMs;
+    TProcess process("\"" + layout.UpdateDir() + "ORUUpdate.exe\" \"" + layout.InstallDir() + "\" -NV N -P 1",
+                     layout.Root());
+    const ULONGLONG deadline = GetTickCount64() + 60000;
     std::set<HWND> answered;
-    HWND window = nullptr;
     bool donePressed = false;
     while (GetTickCount64() < deadline && process.Running()) {
         if (options.KillWhen && options.KillWhen()) {
@@ -101,24 +86,22 @@ TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
             // The finder's locate dialog after a run: the user has nothing to point at.
             if (std::any_of(info.Buttons.begin(), info.Buttons.end(),
                             [](const std::string& b) { return PlainCaption(b) == "Open"; })) {
-                outcome.FileDialogs.push_back(info.Title);
                 PressButton(box, "Cancel");
                 continue;
             }
             outcome.Boxes.push_back(info);
-            if (!PressButton(box, options.BoxAnswer))
+            if (!PressButton(box, "OK"))
                 PostMessageA(box, WM_CLOSE, 0, 0);
         }
-        if (!window && (window = FindUpdateWindow(process.Id())))
-            outcome.WindowTitle = ReadWindow(window).Title;
-        if (window && options.PressCancel && !outcome.CancelPressed &&
-            EnabledButton(window, "Cancel")) {
+        const auto forms = ProcessWindows(process.Id(), "OruForm");
+        HWND window = forms.empty() ? nullptr : forms.front();
+        outcome.WindowShown |= window != nullptr;
+        if (window && options.PressCancel && !outcome.CancelPressed && EnabledButton(window, "Cancel")) {
             outcome.CancelPressed = PressButton(window, "Cancel");
             continue; // at once: the engine may not run for long
         }
         if (window && !donePressed && EnabledButton(window, "Done")) {
-            outcome.DoneOffered = true;
-            outcome.History = ReadHistory(window);
+            outcome.History = ReadMemoLines(window);
             donePressed = PressButton(window, "Done");
         }
         Sleep((options.PressCancel && !outcome.CancelPressed) || options.KillWhen ? 1 : 20);

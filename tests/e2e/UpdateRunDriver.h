@@ -20,7 +20,6 @@ namespace oru::test {
 
 // The programs the build provides, as Windows paths.
 std::string UpdateProgram();
-std::string PackageTool();
 std::string EngineLibrary();
 
 // One case's folders: update, installation (holding parcelon.exe) and a source
@@ -31,38 +30,28 @@ class TUpdateLayout {
 
     const std::string& UpdateDir() const { return updateDir_; }
     const std::string& InstallDir() const { return installDir_; }
-    const std::string& SourceDir() const { return sourceDir_; }
     std::string Root() const { return root_.Dir(); }
 
-    void Install(const std::string& relative, const std::string& bytes);
+    void Install(const std::string& relative, const std::string& bytes) const;
     // The installed file's bytes, "<missing>" when there is none.
     std::string Installed(const std::string& relative) const;
-    void Source(const std::string& relative, const std::string& bytes);
-    void PackageFile(const std::string& name, const std::string& bytes);
-
+    void Source(const std::string& relative, const std::string& bytes) const;
+    void PackageFile(const std::string& name, const std::string& bytes) const;
     // Writes the manifest into the source folder and has the package tool build the
     // package into the update folder; throws with the tool's output when it fails.
-    void BuildPackage(const std::string& manifest);
-
+    void BuildPackage(const std::string& manifest) const;
     // Every file outside the update folder with its content, keyed by its path
     // below the root with "/" separators ("Apps/Parcelon/parcelon.exe").
     std::map<std::string, std::string> FilesOutsideUpdateDir() const;
 
   private:
     TScratch root_;
-    std::string updateDir_;
-    std::string installDir_;
-    std::string sourceDir_;
+    std::string updateDir_, installDir_, sourceDir_;
 };
 
 struct TRunOptions {
-    // After the program path; empty: the installation folder, "-NV N -P 1".
-    std::string Arguments;
     // Press Cancel as soon as the window enables it.
     bool PressCancel = false;
-    // The button to press in each message box (by plain caption); "OK" by default.
-    std::string BoxAnswer = "OK";
-    DWORD TimeoutMs = 60000;
     // Polled every millisecond; when it answers true the process is killed there.
     std::function<bool()> KillWhen;
 };
@@ -70,13 +59,10 @@ struct TRunOptions {
 struct TRunOutcome {
     bool Ended = false;
     DWORD ExitCode = 0;
-    std::string WindowTitle; // empty when no update window appeared
-    std::vector<std::string> History;
-    std::vector<TWindowInfo> Boxes; // message boxes, in the order they were shown
-    // Open-file dialogs (the installation finder's locate dialog), cancelled.
-    std::vector<std::string> FileDialogs;
+    bool WindowShown = false;
+    std::vector<std::string> History; // read when Done was offered
+    std::vector<TWindowInfo> Boxes;   // message boxes, in the order they were shown
     bool CancelPressed = false;
-    bool DoneOffered = false;
     bool Killed = false;
 
     std::vector<std::string> BoxTexts() const;
@@ -84,11 +70,7 @@ struct TRunOutcome {
     std::vector<std::string> RunLines() const;
 };
 
+// Runs with the installation folder and "-NV N -P 1" as the command line.
 TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options = {});
-
-// The update window of the process (its first visible window that is no dialog).
-HWND FindUpdateWindow(DWORD pid);
-// The lines of the window's History memo.
-inline std::vector<std::string> ReadHistory(HWND window) { return ReadMemoLines(window); }
 
 } // namespace oru::test

@@ -1,7 +1,7 @@
-// Drives another Windows program the way a user would: starts it, waits for its
-// dialogs and windows, reads their texts and buttons, presses buttons by caption,
-// and collects the exit status. Used by the tests that run the real programs and by
-// the demo's driver.
+// Drives another Windows program the way a user would: starts it, finds its
+// windows, reads their texts and buttons, presses buttons by caption, and collects
+// the exit status. Used by the tests that run the real programs and by the demo's
+// driver.
 #pragma once
 
 #include <windows.h>
@@ -36,44 +36,26 @@ class TProcess {
 };
 
 struct TWindowInfo {
-    HWND Handle = nullptr;
-    std::string ClassName;
     std::string Title;
-    // The message text of a dialog: its static controls' texts joined by "\n"
-    // (a message box has one).
+    // The message text of a dialog: its static controls' texts joined by "\n".
     std::string Text;
-    // Button captions in window order, as written (mnemonic "&" kept).
+    // Push button captions in window order, as written (mnemonic "&" kept).
     std::vector<std::string> Buttons;
 };
 
-// Visible top-level windows of a process; className / title filter when not empty.
-std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className = "",
-                                 const std::string& title = "");
-// Waits until such a window exists; null on timeout.
-HWND WaitForWindow(DWORD pid, DWORD timeoutMs, const std::string& className = "",
-                   const std::string& title = "");
-// A standard dialog (message box) of the process.
-inline HWND WaitForDialog(DWORD pid, DWORD timeoutMs, const std::string& title = "") {
-    return WaitForWindow(pid, timeoutMs, "#32770", title);
-}
-
+// Visible top-level windows of a process, of the class when one is given.
+std::vector<HWND> ProcessWindows(DWORD pid, const std::string& className = "");
 TWindowInfo ReadWindow(HWND window);
-std::string ClassOf(HWND window);
-std::vector<HWND> ChildWindows(HWND window);
 // The lines of the window's first multi-line edit, asked by message (the program
 // must be in its message loop to answer).
 std::vector<std::string> ReadMemoLines(HWND window);
 // The caption without mnemonic markers ("&Done" -> "Done").
 std::string PlainCaption(const std::string& caption);
-// Presses the child button whose caption (markers removed, case ignored) is the
-// given one; false when there is no such button.
+// Presses the child push button whose caption (markers removed, case ignored) is
+// the given one; false when there is no such button.
 bool PressButton(HWND window, const std::string& caption);
-// The push button with that caption (compared as PressButton does) when it is
-// enabled; null when it is disabled or missing.
+// That push button when it is enabled; null when it is disabled or missing.
 HWND EnabledButton(HWND window, const std::string& caption);
-// Waits until the window has an enabled button with that caption; false on timeout.
-bool WaitForButton(HWND window, const std::string& caption, DWORD timeoutMs);
-
 // A POSIX absolute path as Wine shows it to programs (Z: maps to /); other paths unchanged.
 std::string WindowsPath(const std::string& path);
 

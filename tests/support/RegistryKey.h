@@ -17,17 +17,23 @@ namespace oru::test {
 
 inline const std::string kCompanyKey = "Software\\Oru Software\\";
 
+namespace detail {
+inline void SetString(HKEY key, const std::string& value, const std::string& data, DWORD type) {
+    ASSERT_EQ(::RegSetValueExA(key, value.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
+                               static_cast<DWORD>(data.size() + 1)),
+              ERROR_SUCCESS);
+}
+} // namespace detail
+
 class TRegistryKey {
   public:
-    explicit TRegistryKey(std::string path) : path_(std::move(path)) {
-        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, &key_, nullptr);
+    explicit TRegistryKey(const std::string& path) {
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
     }
     ~TRegistryKey() {
         for (const auto& [name, old] : saved_) {
             if (old)
-                ::RegSetValueExA(key_, name.c_str(), 0, old->first,
-                                 reinterpret_cast<const BYTE*>(old->second.data()),
+                ::RegSetValueExA(key_, name.c_str(), 0, old->first, old->second.data(),
                                  static_cast<DWORD>(old->second.size()));
             else
                 ::RegDeleteValueA(key_, name.c_str());
@@ -39,10 +45,7 @@ class TRegistryKey {
 
     void Set(const std::string& value, const std::string& data, DWORD type = REG_SZ) {
         Save(value);
-        ASSERT_EQ(::RegSetValueExA(key_, value.c_str(), 0, type,
-                                   reinterpret_cast<const BYTE*>(data.c_str()),
-                                   static_cast<DWORD>(data.size() + 1)),
-                  ERROR_SUCCESS);
+        detail::SetString(key_, value, data, type);
     }
     void Remove(const std::string& value) {
         Save(value);
@@ -55,17 +58,14 @@ class TRegistryKey {
         if (saved_.count(value))
             return;
         DWORD type = 0, size = 0;
-        Stored old;
-        if (::RegQueryValueExA(key_, value.c_str(), nullptr, &type, nullptr, &size) ==
-            ERROR_SUCCESS) {
+        Stored& old = saved_[value];
+        if (::RegQueryValueExA(key_, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
             std::vector<BYTE> data(size);
             ::RegQueryValueExA(key_, value.c_str(), nullptr, &type, data.data(), &size);
             old = std::make_pair(type, data);
         }
-        saved_[value] = old;
     }
 
-    std::string path_;
     HKEY key_ = nullptr;
     std::map<std::string, Stored> saved_;
 };
@@ -82,22 +82,18 @@ class TTestProduct {
     // A value of the product's Paths key.
     void Set(const std::string& value, const std::string& data, DWORD type = REG_SZ) {
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_ + "\\Paths").c_str(),
-                                    0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_ + "\\Paths").c_str(), 0, nullptr, 0,
+                                    KEY_ALL_ACCESS, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        ASSERT_EQ(::RegSetValueExA(key, value.c_str(), 0, type,
-                                   reinterpret_cast<const BYTE*>(data.c_str()),
-                                   static_cast<DWORD>(data.size() + 1)),
-                  ERROR_SUCCESS);
+        detail::SetString(key, value, data, type);
         ::RegCloseKey(key);
     }
     bool KeyExists() const {
         HKEY key = nullptr;
-        if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_).c_str(), 0, KEY_READ, &key) !=
-            ERROR_SUCCESS)
-            return false;
+        const bool exists =
+            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
         ::RegCloseKey(key);
-        return true;
+        return exists;
     }
 
   private:

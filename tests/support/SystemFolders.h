@@ -9,27 +9,23 @@
 namespace oru::test {
 
 namespace detail {
-inline std::string WithDelimiter(const char* buffer, UINT length) {
-    std::string s(buffer, length);
+inline std::string WithDelimiter(std::string s) {
     if (!s.empty() && s.back() != '\\')
         s += '\\';
     return s;
 }
+inline std::string Folder(UINT(WINAPI* query)(LPSTR, UINT)) {
+    char b[MAX_PATH];
+    return WithDelimiter(std::string(b, query(b, MAX_PATH)));
+}
 } // namespace detail
 
-inline std::string WindowsFolder() {
-    char b[MAX_PATH];
-    return detail::WithDelimiter(b, ::GetWindowsDirectoryA(b, MAX_PATH));
-}
-
-inline std::string SystemFolder() {
-    char b[MAX_PATH];
-    return detail::WithDelimiter(b, ::GetSystemDirectoryA(b, MAX_PATH));
-}
+inline std::string WindowsFolder() { return detail::Folder(::GetWindowsDirectoryA); }
+inline std::string SystemFolder() { return detail::Folder(::GetSystemDirectoryA); }
 
 inline std::string TempFolder() {
     char b[MAX_PATH];
-    return detail::WithDelimiter(b, ::GetTempPathA(MAX_PATH, b));
+    return detail::WithDelimiter(std::string(b, ::GetTempPathA(MAX_PATH, b)));
 }
 
 // The folder of the running test program.

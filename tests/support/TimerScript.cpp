@@ -8,15 +8,31 @@ namespace {
 
 TimerScript* ActiveScript = nullptr;
 
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM param)
+struct WindowSearch {
+    const char* className;
+    const std::string* caption; // any caption when null
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowOfThread(HWND hwnd, LPARAM param)
 {
-    char name[16] = {};
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    char name[16] = {}, caption[256] = {};
     GetClassNameA(hwnd, name, sizeof name);
-    if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(hwnd)) {
-        *reinterpret_cast<HWND*>(param) = hwnd;
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (lstrcmpA(name, search->className) == 0 && IsWindowVisible(hwnd) &&
+        (!search->caption || *search->caption == caption)) {
+        search->found = hwnd;
         return FALSE;
     }
     return TRUE;
+}
+
+HWND FindThreadWindow(const char* className, const std::string* caption)
+{
+    WindowSearch search{className, caption, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindWindowOfThread, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 } // namespace
@@ -46,16 +62,12 @@ void CALLBACK TimerScript::Tick(HWND, UINT, UINT_PTR, DWORD)
     }
     // Counted before it runs: a step that blocks in a nested loop lets the next
     // tick run the following step.
-    size_t index = script->next_++;
-    script->steps_[index]();
+    script->steps_[script->next_++]();
 }
 
-HWND FindThreadMessageBox()
-{
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
+HWND FindThreadMessageBox() { return FindThreadWindow("#32770", nullptr); }
+
+HWND FindThreadForm(const std::string& caption) { return FindThreadWindow("OruForm", &caption); }
 
 std::string MessageBoxText(HWND box)
 {
@@ -66,34 +78,5 @@ std::string MessageBoxText(HWND box)
 }
 
 void PostKey(HWND target, WPARAM key) { PostMessageA(target, WM_KEYDOWN, key, 1); }
-
-namespace {
-
-struct FormSearch {
-    const std::string& caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindForm(HWND hwnd, LPARAM param)
-{
-    auto* search = reinterpret_cast<FormSearch*>(param);
-    char name[16] = {}, caption[256] = {};
-    GetClassNameA(hwnd, name, sizeof name);
-    GetWindowTextA(hwnd, caption, sizeof caption);
-    if (lstrcmpA(name, "OruForm") == 0 && IsWindowVisible(hwnd) && search->caption == caption) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
-HWND FindThreadForm(const std::string& caption)
-{
-    FormSearch search{caption, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), FindForm, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 } // namespace oru::test

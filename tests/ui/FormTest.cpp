@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace oru;
 using test::PostKey;
 using test::TimerScript;
@@ -50,79 +52,57 @@ TEST(ButtonKinds, OneDefaultButtonPerForm)
     EXPECT_EQ(form.DefaultButton(), form.ok);
     EXPECT_EQ(form.CancelButton(), form.cancel);
     EXPECT_TRUE(HasDefaultStyle(form.ok));
-
     form.custom->SetDefault(true);
     EXPECT_EQ(form.DefaultButton(), form.custom);
-    EXPECT_FALSE(form.ok->Default());
-    EXPECT_FALSE(HasDefaultStyle(form.ok));
+    EXPECT_FALSE(form.ok->Default() || HasDefaultStyle(form.ok));
     EXPECT_TRUE(HasDefaultStyle(form.custom));
 }
 
-TEST(ButtonKinds, HandlerCanTakeBackTheButtonsModalResult)
-{
-    KeyForm form;
-    form.ok->OnClick = [&] { form.SetModalResult(mrNone); };
-    form.ok->Click();
-    EXPECT_EQ(form.ModalResult(), mrNone);
-    form.cancel->Click();
-    EXPECT_EQ(form.ModalResult(), mrCancel);
-}
-
-TEST(ModalKeys, EscapePressesTheCancelButtonEvenFromAnEdit)
+TEST(ModalKeys, KeysPressTheirButtonsUnlessDisabledOrHidden)
 {
     ASSERT_EQ(ModalHook(), nullptr);
-    KeyForm form;
-    int cancelClicks = 0;
-    form.cancel->OnClick = [&] { ++cancelClicks; };
-    TimerScript script({[&] { PostKey(form.edit->Handle(), VK_ESCAPE); }});
-    EXPECT_EQ(form.ShowModal(), mrCancel);
-    EXPECT_EQ(cancelClicks, 1);
-    EXPECT_FALSE(form.Visible());
-}
-
-TEST(ModalKeys, EnterPressesTheDefaultButtonAndFollowsTheDefaultProperty)
-{
-    ASSERT_EQ(ModalHook(), nullptr);
-    KeyForm form;
-    TimerScript first({[&] { PostKey(form.edit->Handle(), VK_RETURN); }});
-    EXPECT_EQ(form.ShowModal(), mrOk);
-
-    form.custom->SetDefault(true);
-    TimerScript second({[&] { PostKey(form.edit->Handle(), VK_RETURN); }});
-    EXPECT_EQ(form.ShowModal(), mrRetry);
-}
-
-TEST(ModalKeys, EnterOnAFocusedButtonPressesThatButton)
-{
-    ASSERT_EQ(ModalHook(), nullptr);
-    KeyForm form;
-    TimerScript script({[&] { PostKey(form.cancel->Handle(), VK_RETURN); }});
-    EXPECT_EQ(form.ShowModal(), mrCancel);
-}
-
-TEST(ModalKeys, DisabledOrHiddenButtonsIgnoreTheirKeys)
-{
-    ASSERT_EQ(ModalHook(), nullptr);
-    KeyForm form;
-    form.cancel->SetEnabled(false);
-    form.ok->Hide();
-    TModalResult afterKeys = -1;
-    TimerScript script({[&] { PostKey(form.edit->Handle(), VK_ESCAPE); },
-                        [&] { PostKey(form.edit->Handle(), VK_RETURN); },
-                        [&] {
-                            afterKeys = form.ModalResult();
-                            form.custom->Click();
-                        }});
-    EXPECT_EQ(form.ShowModal(), mrRetry);
-    EXPECT_EQ(afterKeys, mrNone);
-}
-
-TEST(ModalKeys, AltMnemonicPressesTheButton)
-{
-    ASSERT_EQ(ModalHook(), nullptr);
-    KeyForm form;
-    TimerScript script({[&] { PostMessageA(form.edit->Handle(), WM_SYSCHAR, 'r', 1 << 29); }});
-    EXPECT_EQ(form.ShowModal(), mrRetry);
+    using Step = std::function<void(KeyForm&)>;
+    const auto toEdit = [](WPARAM key) { return Step([key](KeyForm& f) { PostKey(f.edit->Handle(), key); }); };
+    struct Row {
+        const char* name;
+        Step prepare, press;
+        TModalResult result;
+    };
+    const Row rows[] = {
+        {"Escape from an edit", nullptr, toEdit(VK_ESCAPE), mrCancel},
+        {"Enter: the default button", nullptr, toEdit(VK_RETURN), mrOk},
+        {"Enter follows the default", [](KeyForm& f) { f.custom->SetDefault(true); }, toEdit(VK_RETURN), mrRetry},
+        {"Enter on a focused button", nullptr, [](KeyForm& f) { PostKey(f.cancel->Handle(), VK_RETURN); }, mrCancel},
+        {"Alt+mnemonic", nullptr, [](KeyForm& f) { PostMessageA(f.edit->Handle(), WM_SYSCHAR, 'r', 1 << 29); },
+         mrRetry},
+        {"disabled Cancel, hidden OK",
+         [](KeyForm& f) {
+             f.cancel->SetEnabled(false);
+             f.ok->Hide();
+         },
+         [](KeyForm& f) {
+             PostKey(f.edit->Handle(), VK_ESCAPE);
+             PostKey(f.edit->Handle(), VK_RETURN);
+         },
+         mrRetry},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        KeyForm form;
+        int cancelClicks = 0;
+        form.cancel->OnClick = [&] { ++cancelClicks; };
+        if (row.prepare)
+            row.prepare(form);
+        // A key that did nothing leaves the loop open: Retry then ends it.
+        TimerScript script({[&] { row.press(form); },
+                            [&] {
+                                if (form.ModalResult() == mrNone)
+                                    form.custom->Click();
+                            }});
+        EXPECT_EQ(form.ShowModal(), row.result);
+        EXPECT_EQ(cancelClicks, row.result == mrCancel ? 1 : 0);
+        EXPECT_FALSE(form.Visible());
+    }
 }
 
 TEST(ModalClose, CloseBoxEndsWithCancelUnlessCloseQueryRefuses)
@@ -156,36 +136,6 @@ TEST(ModalClose, OtherWindowsAreDisabledWhileModal)
     EXPECT_EQ(form.ShowModal(), mrOk);
     EXPECT_FALSE(otherEnabledDuring);
     EXPECT_TRUE(IsWindowEnabled(other.Handle()));
-}
-
-TEST(ModelessForm, CloseRunsCloseQueryThenHides)
-{
-    KeyForm form;
-    form.Show();
-    form.allowClose = false;
-    form.Close();
-    EXPECT_TRUE(form.Visible());
-    form.allowClose = true;
-    form.Close();
-    EXPECT_FALSE(form.Visible());
-    EXPECT_EQ(form.closeQueries, 2);
-}
-
-TEST(ModelessForm, LayoutIsClientSizedAndCentred)
-{
-    TForm form({.Caption = "Layout", .ClientWidth = 412, .ClientHeight = 202});
-    EXPECT_EQ(form.ClientWidth(), 412);
-    EXPECT_EQ(form.ClientHeight(), 202);
-    RECT r{};
-    GetWindowRect(form.Handle(), &r);
-    int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_NEAR((r.left + r.right) / 2, screenW / 2, 1);
-    EXPECT_NEAR((r.top + r.bottom) / 2, screenH / 2, 1);
-    LONG style = GetWindowLongA(form.Handle(), GWL_STYLE);
-    EXPECT_TRUE(style & WS_SYSMENU);
-    EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & WS_THICKFRAME);
-    EXPECT_FALSE(form.Visible());
 }
 
 // Minimising any form minimises the program, whose task bar entry brings the form back.

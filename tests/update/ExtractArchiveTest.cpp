@@ -2,6 +2,7 @@
 
 #include "ScriptedEngineSupport.h"
 #include "support/Files.h"
+#include "support/MessageOf.h"
 #include "support/RegistryKey.h"
 #include "support/SystemFolders.h"
 #include "UpdateFormFixture.h"
@@ -16,34 +17,27 @@ using ::testing::IsEmpty;
 
 namespace {
 
-std::string Unique(const std::string& stem) {
-    return stem + "-" + std::to_string(GetCurrentProcessId());
-}
-
-// The product's Paths key without the configuration values, put back at the end.
-struct TPathsKey : TRegistryKey {
-    TPathsKey()
-        : TRegistryKey("Software\\" + CompanyName() + "\\" + RegistryProductName() + "\\Paths") {
-        Remove("AMS_EWS");
-        Remove("AMS_CONFIG");
-    }
-};
-
 class ExtractArchiveTest : public UpdateFormTest {
 protected:
     void SetUp() override {
         UpdateFormTest::SetUp();
-        install = scratch.File("Parcelon\\");
-        CreateDirectoryA(install.c_str(), nullptr);
+        install = scratch.MakeFolder("Parcelon");
         archive = scratch.File("ORU.mcu");
     }
     TfrmUpdate& Form(bool isLE = false) {
-        TUpdateFormArgs a;
-        a.IsLEEdition = isLE;
-        a.InstallDir = install;
-        a.UpdateArchivePath = archive;
-        return MakeForm(a);
+        return MakeForm({.IsLEEdition = isLE, .InstallDir = install, .UpdateArchivePath = archive});
     }
+    // Runs the step on these members; true when it raised.
+    bool Extract(const std::vector<TArchiveMember>& members, bool isLE = false) {
+        WriteArchive(archive, members);
+        try {
+            Form(isLE).ExtractArchive();
+            return false;
+        } catch (const std::exception&) {
+            return true;
+        }
+    }
+    std::string Extracted(const std::string& path) const { return "Extracted - " + path; }
 
     TScratch scratch;
     std::string install;
@@ -51,32 +45,25 @@ protected:
 };
 
 TEST_F(ExtractArchiveTest, MembersGoToTheirPlaceholderFolders) {
-    const std::string ini = Unique("oru-ext") + ".ini";
-    const std::string dll = Unique("oru-ext") + ".dll";
-    const std::string tmp = Unique("oru-ext") + ".tmp";
-    WriteArchive(archive, {{"<INSTALLDIR>;1", "Tables\\New.dat", "tables"},
-                           {"<INSTALLDIR>;1", "parcelon.exe", "program"},
-                           {"<WINDIR>;1", ini, "windows"},
-                           {"<WINSYSDIR>;1", dll, "system"},
-                           {"<TEMP>;1", tmp, "temporary"},
-                           {"<INSTALLDIR>;1", "Empty.txt", ""}});
-    Form().ExtractArchive();
-
-    EXPECT_EQ(ReadWholeFile(install + "Tables\\New.dat"), "tables");
-    EXPECT_EQ(ReadWholeFile(install + "parcelon.exe"), "program");
-    EXPECT_EQ(ReadWholeFile(WindowsFolder() + ini), "windows");
-    EXPECT_EQ(ReadWholeFile(SystemFolder() + dll), "system");
-    EXPECT_EQ(ReadWholeFile(TempFolder() + tmp), "temporary");
-    EXPECT_TRUE(test::FileExists(install + "Empty.txt"));
-    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "Tables\\New.dat",
-                                       "Extracted - " + install + "parcelon.exe",
-                                       "Extracted - " + WindowsFolder() + ini,
-                                       "Extracted - " + SystemFolder() + dll,
-                                       "Extracted - " + TempFolder() + tmp,
-                                       "Extracted - " + install + "Empty.txt"));
+    const std::string unique = "oru-ext-" + std::to_string(GetCurrentProcessId());
+    const std::string targets[] = {install + "Tables\\New.dat", WindowsFolder() + unique + ".ini",
+                                   SystemFolder() + unique + ".dll", TempFolder() + unique + ".tmp",
+                                   install + "Empty.txt"};
+    ASSERT_FALSE(Extract({{"<INSTALLDIR>;1", "Tables\\New.dat", "tables"},
+                          {"<WINDIR>;1", unique + ".ini", "windows"},
+                          {"<WINSYSDIR>;1", unique + ".dll", "system"},
+                          {"<TEMP>;1", unique + ".tmp", "temporary"},
+                          {"<INSTALLDIR>;1", "Empty.txt", ""}}));
+    const char* const contents[] = {"tables", "windows", "system", "temporary", ""};
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < std::size(targets); ++i) {
+        EXPECT_EQ(ReadWholeFile(targets[i]), contents[i]);
+        lines.push_back(Extracted(targets[i]));
+        if (i > 0 && i < 4)
+            DeleteFileA(targets[i].c_str());
+    }
+    EXPECT_EQ(History(), lines);
     EXPECT_EQ(form->edCurrentFile->Text(), "");
-    for (const std::string& f : {WindowsFolder() + ini, SystemFolder() + dll, TempFolder() + tmp})
-        DeleteFileA(f.c_str());
 }
 
 TEST_F(ExtractArchiveTest, EditionKindsSelectMembersSilently) {
@@ -85,143 +72,93 @@ TEST_F(ExtractArchiveTest, EditionKindsSelectMembersSilently) {
                                                  {"<INSTALLDIR>;1", "all.dat", "1"},
                                                  {"<INSTALLDIR>;;258", "le2.dat", "258"},
                                                  {"<INSTALLDIR>;256", "full2.dat", "256"}};
-    WriteArchive(archive, members);
-    Form(false).ExtractArchive();
-    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "full.dat",
-                                       "Extracted - " + install + "all.dat",
-                                       "Extracted - " + install + "full2.dat"));
+    Extract(members, false);
+    EXPECT_THAT(History(), ElementsAre(Extracted(install + "full.dat"), Extracted(install + "all.dat"),
+                                       Extracted(install + "full2.dat")));
     EXPECT_FALSE(test::FileExists(install + "le.dat"));
-
-    TScratch other;
-    install = other.File("");
-    Form(true).ExtractArchive();
-    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "le.dat",
-                                       "Extracted - " + install + "all.dat",
-                                       "Extracted - " + install + "le2.dat"));
-    EXPECT_FALSE(test::FileExists(install + "full.dat"));
+    install = scratch.MakeFolder("LE");
+    Extract(members, true);
+    EXPECT_THAT(History(), ElementsAre(Extracted(install + "le.dat"), Extracted(install + "all.dat"),
+                                       Extracted(install + "le2.dat")));
 }
 
 TEST_F(ExtractArchiveTest, AnEditionKindThatIsNoNumberEndsTheExtraction) {
     for (const char* extra : {"<INSTALLDIR>;x", ";1", ""}) {
         SCOPED_TRACE(extra);
         WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"}, {extra, "second.dat", "2"}});
-        Form();
-        EXPECT_THROW(form->ExtractArchive(), EConvertError);
-        EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "first.dat"));
+        EXPECT_THROW(Form().ExtractArchive(), EConvertError);
+        EXPECT_THAT(History(), ElementsAre(Extracted(install + "first.dat")));
         // What the run's failure line will show: the last target announced.
         EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "first.dat");
         EXPECT_FALSE(test::FileExists(install + "second.dat"));
     }
 }
 
-TEST_F(ExtractArchiveTest, PlaceholdersAreCaseSensitiveAndUnknownOnesAreRefused) {
+TEST_F(ExtractArchiveTest, PlaceholdersAreCaseSensitiveAndNamesMayNotLeaveTheirFolder) {
     WriteArchive(archive, {{"<installdir>;1", "Tables\\New.dat", "x"}});
-    Form();
-    EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
+    EXPECT_THROW(Form().ExtractArchive(), EPkwareZipError);
     EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - Tables\\New.dat");
     EXPECT_THAT(History(), IsEmpty());
-}
-
-TEST_F(ExtractArchiveTest, NamesThatLeaveTheirFolderAreRefused) {
     for (const char* name : {"..\\escape.dat", "Tables\\..\\..\\escape.dat", "C:\\escape.dat"}) {
-        SCOPED_TRACE(name);
         WriteArchive(archive, {{"<INSTALLDIR>;1", name, "x"}});
-        Form();
-        EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
-        EXPECT_FALSE(test::FileExists(scratch.File("escape.dat")));
+        EXPECT_THROW(Form().ExtractArchive(), EPkwareZipError) << name;
+        EXPECT_FALSE(scratch.Exists("escape.dat")) << name;
     }
     // Climbing down and back up inside the folder is harmless.
-    WriteArchive(archive, {{"<INSTALLDIR>;1", "Tables\\..\\inside.dat", "x"}});
-    Form().ExtractArchive();
+    EXPECT_FALSE(Extract({{"<INSTALLDIR>;1", "Tables\\..\\inside.dat", "x"}}));
     EXPECT_TRUE(test::FileExists(install + "inside.dat"));
 }
 
-TEST_F(ExtractArchiveTest, EwsMembersAreSkippedWhereTheDataSetIsNotInstalled) {
-    TPathsKey paths;
-    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "ews"}, {"<INSTALLDIR>;1", "next.dat", "n"}});
-    Form().ExtractArchive();
-    EXPECT_THAT(History(), ElementsAre("EWS file has not been installed yet - ews.dat",
-                                       "Extracted - " + install + "next.dat"));
-
+TEST_F(ExtractArchiveTest, EwsMembersAreSkippedReportedOrJoinedAsTheValueIsStored) {
+    TRegistryKey paths("Software\\" + CompanyName() + "\\" + RegistryProductName() + "\\Paths");
+    paths.Remove("AMS_CONFIG");
+    paths.Remove("AMS_EWS");
+    const std::vector<TArchiveMember> members = {{"<EWSDIR>;1", "ews.dat", "ews"}, {"<INSTALLDIR>;1", "next.dat", "n"}};
+    const std::string next = Extracted(install + "next.dat");
+    Extract(members);
+    EXPECT_THAT(History(), ElementsAre("EWS file has not been installed yet - ews.dat", next));
     paths.Set("AMS_EWS", " \t ");
-    Form().ExtractArchive();
-    EXPECT_EQ(History().at(0), "EWS file has not been installed yet -  \t ews.dat");
-
+    Extract(members);
+    EXPECT_THAT(History(), ElementsAre("EWS file has not been installed yet -  \t ews.dat", next));
     const std::string missing = scratch.File("NoEws");
     paths.Set("AMS_EWS", missing);
-    Form().ExtractArchive();
-    EXPECT_THAT(History(), ElementsAre("EWS file is not available - " + missing + "ews.dat",
-                                       "Extracted - " + install + "next.dat"));
-}
+    Extract(members);
+    EXPECT_THAT(History(), ElementsAre("EWS file is not available - " + missing + "ews.dat", next));
 
-TEST_F(ExtractArchiveTest, AnEwsFolderStoredWithoutItsDelimiterIsJoinedAsStored) {
-    TPathsKey paths;
-    const std::string ews = scratch.File("Ews");
-    CreateDirectoryA(ews.c_str(), nullptr);
-    paths.Set("AMS_EWS", ews); // stored without its delimiter
-    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "direct"}});
-    Form().ExtractArchive();
-    // The messages join the value and the name directly; the reader still
-    // writes the file inside the folder.
-    EXPECT_EQ(ReadWholeFile(ews + "\\ews.dat"), "direct");
-    EXPECT_THAT(History(), ElementsAre("Extracted - " + ews + "ews.dat"));
-}
-
-TEST_F(ExtractArchiveTest, AFailingEwsMemberIsReportedAndSkipped) {
-    TPathsKey paths;
-    const std::string ews = scratch.File("Ews\\");
-    CreateDirectoryA(ews.c_str(), nullptr);
+    // Stored without its delimiter: the messages join value and name directly, the
+    // file still goes inside the folder.
+    const std::string ews = scratch.MakeFolder("Ews");
+    paths.Set("AMS_EWS", ews.substr(0, ews.size() - 1));
+    Extract(members);
+    EXPECT_EQ(ReadWholeFile(ews + "ews.dat"), "ews");
+    EXPECT_EQ(History().at(0), Extracted(ews.substr(0, ews.size() - 1) + "ews.dat"));
+    // A member that fails there is reported and skipped.
     paths.Set("AMS_EWS", ews);
-    WriteArchive(archive, {{"<EWSDIR>;1", "ews.dat", "broken", true},
-                           {"<INSTALLDIR>;1", "next.dat", "n"}});
-    Form().ExtractArchive();
-    EXPECT_THAT(History(), ElementsAre("File not copied - " + ews + "ews.dat",
-                                       "Extracted - " + install + "next.dat"));
-    EXPECT_FALSE(test::FileExists(ews + "ews.dat"));
-}
-
-TEST_F(ExtractArchiveTest, AFailingMemberLeavesTheOldFileInPlace) {
-    WriteWholeFile(install + "parcelon.exe", "old");
-    WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"},
-                           {"<INSTALLDIR>;1", "parcelon.exe", "new", true},
-                           {"<INSTALLDIR>;1", "never.dat", "3"}});
-    Form();
-    try {
-        form->ExtractArchive();
-        ADD_FAILURE() << "no exception";
-    } catch (const EPkwareZipError& e) {
-        EXPECT_EQ(e.Message(), "CRC check failed for 'parcelon.exe'");
-    }
-    EXPECT_EQ(ReadWholeFile(install + "parcelon.exe"), "old");
-    EXPECT_FALSE(test::FileExists(install + "never.dat"));
-    EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "parcelon.exe");
-    EXPECT_THAT(History(), ElementsAre("Extracted - " + install + "first.dat"));
+    Extract({{"<EWSDIR>;1", "bad.dat", "broken", true}, members[1]});
+    EXPECT_THAT(History(), ElementsAre("File not copied - " + ews + "bad.dat", next));
+    EXPECT_FALSE(test::FileExists(ews + "bad.dat"));
 }
 
 // A member is written beside its target and moved in whole, so a new target never
 // exists cut short; what a killed run left beside the targets goes on the next run.
-TEST_F(ExtractArchiveTest, NewTargetsAppearOnlyWholeAndLeftTemporariesAreRemoved) {
+TEST_F(ExtractArchiveTest, AFailingMemberKeepsTheOldFileAndLeavesNoTemporary) {
+    WriteWholeFile(install + "parcelon.exe", "old");
     WriteWholeFile(install + "~oru0123abcd.tmp", "left by a killed run");
     WriteWholeFile(install + "~oru-notes.tmp", "the user's");
     WriteWholeFile(install + "~oru0123abcd.tmp.keep", "the user's");
     WriteArchive(archive, {{"<INSTALLDIR>;1", "first.dat", "1"},
-                           {"<INSTALLDIR>;1", "fresh.dll", "new", true}});
-    Form();
-    EXPECT_THROW(form->ExtractArchive(), EPkwareZipError);
-    EXPECT_EQ(ReadWholeFile(install + "first.dat"), "1");
-    EXPECT_FALSE(test::FileExists(install + "fresh.dll"));
-    EXPECT_FALSE(test::FileExists(install + "~oru0123abcd.tmp"));
-    EXPECT_TRUE(test::FileExists(install + "~oru-notes.tmp"));
-    EXPECT_TRUE(test::FileExists(install + "~oru0123abcd.tmp.keep"));
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((install + "~oru*.tmp").c_str(), &data);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    std::vector<std::string> left;
-    do
-        left.push_back(data.cFileName);
-    while (FindNextFileA(find, &data));
-    FindClose(find);
-    EXPECT_EQ(left, std::vector<std::string>{"~oru-notes.tmp"});
+                           {"<INSTALLDIR>;1", "fresh.dll", "new", true},
+                           {"<INSTALLDIR>;1", "parcelon.exe", "new", true},
+                           {"<INSTALLDIR>;1", "never.dat", "3"}});
+    EXPECT_EQ(MessageOf<EPkwareZipError>([&] { Form().ExtractArchive(); }), "CRC check failed for 'fresh.dll'");
+    EXPECT_EQ(form->edCurrentFile->Text(), "Extracting - " + install + "fresh.dll");
+    EXPECT_THAT(History(), ElementsAre(Extracted(install + "first.dat")));
+    EXPECT_THAT(ListTree(install), ElementsAre("first.dat", "parcelon.exe", "~oru-notes.tmp", "~oru0123abcd.tmp.keep"));
+    EXPECT_EQ(ReadWholeFile(install + "parcelon.exe"), "old");
+
+    WriteArchive(archive, {{"<INSTALLDIR>;1", "parcelon.exe", "new", true}});
+    EXPECT_THROW(Form().ExtractArchive(), EPkwareZipError);
+    EXPECT_EQ(ReadWholeFile(install + "parcelon.exe"), "old");
 }
 
 TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
@@ -231,8 +168,7 @@ TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
     HANDLE inUse = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(inUse, INVALID_HANDLE_VALUE);
-    Form();
-    EXPECT_ANY_THROW(form->ExtractArchive());
+    EXPECT_ANY_THROW(Form().ExtractArchive());
     CloseHandle(inUse);
     EXPECT_THAT(History(), ElementsAre("Error deleting - " + target));
     EXPECT_EQ(ReadWholeFile(target), "old");

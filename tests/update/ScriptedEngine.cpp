@@ -5,11 +5,10 @@
 //
 // The script is the file named by ORU_ENGINE_SCRIPT, one step per line:
 //   send ID none            callback with a null data pointer
-//   send ID text TEXT       zero-terminated text (rest of the line; \n \r \\ escapes)
+//   send ID text TEXT       zero-terminated text (rest of the line; \n for a line feed)
 //   send ID u16 N           pointer to an unsigned 16-bit number
 //   send ID i32 N           pointer to a signed 32-bit number
 //   send ID pair A|B        pointer to two text pointers
-//   abort-on-null           from here on a null reply ends the run with 0x8001
 //   return N                ends the run with result N (default 0)
 // The log (ORU_ENGINE_LOG) gets "command", "flag" and "folder" lines first, then one
 // "reply ID ..." line per callback: "null", "number N" for Id 19, "text T" otherwise.
@@ -19,23 +18,16 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
 using Callback = void*(WINAPI*)(UINT id, void* parm);
 
-std::string Unescape(const std::string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 1 < s.size()) {
-            char c = s[++i];
-            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
+// Line feeds are "\n" both ways, so a multi-line text is one line of script or log.
+std::string Replace(std::string s, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size())
+        s.replace(at, from.size(), to);
+    return s;
 }
 
 // The process environment as the system holds it (a test sets it through the
@@ -43,78 +35,40 @@ std::string Unescape(const std::string& s) {
 std::string Env(const char* name) {
     char buffer[MAX_PATH * 2] = {};
     DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+    return n < sizeof buffer ? std::string(buffer, n) : std::string();
 }
-
-class Recorder {
-public:
-    explicit Recorder(const std::string& path) : out_(path, std::ios::binary | std::ios::trunc) {}
-    void Line(const std::string& text) {
-        // Escaped so multi-line texts keep one log line each.
-        std::string escaped;
-        for (char c : text)
-            escaped += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
-        out_ << escaped << "\n";
-        out_.flush();
-    }
-
-private:
-    std::ofstream out_;
-};
 
 } // namespace
 
-extern "C" UINT WINAPI ScriptedApply(LPCSTR commandLine, Callback callback,
-                                                            BOOL flag) {
-    Recorder log(Env("ORU_ENGINE_LOG"));
-    log.Line(std::string("command ") + (commandLine ? commandLine : "(null)"));
-    log.Line("flag " + std::to_string(flag));
+extern "C" UINT WINAPI ScriptedApply(LPCSTR commandLine, Callback callback, BOOL flag) {
+    std::ofstream log(Env("ORU_ENGINE_LOG"), std::ios::binary | std::ios::trunc);
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
-    log.Line(std::string("folder ") + folder);
+    log << "command " << commandLine << "\nflag " << flag << "\nfolder " << folder << "\n" << std::flush;
 
     std::ifstream script(Env("ORU_ENGINE_SCRIPT"));
-    if (!script) {
-        log.Line("no script");
-        return 0xFFFF;
-    }
-    bool abortOnNull = false;
     std::string line;
     while (std::getline(script, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
         std::istringstream words(line);
-        std::string verb;
+        std::string verb, kind, rest;
+        UINT id = 0;
         words >> verb;
-        if (verb.empty() || verb[0] == '#')
-            continue;
         if (verb == "return") {
             unsigned long result = 0;
             words >> result;
             return static_cast<UINT>(result);
         }
-        if (verb == "abort-on-null") {
-            abortOnNull = true;
+        if (verb != "send")
             continue;
-        }
-        if (verb != "send") {
-            log.Line("bad step " + line);
-            return 0xFFFF;
-        }
-        UINT id = 0;
-        std::string kind;
         words >> id >> kind;
-        std::string rest;
-        std::getline(words, rest);
-        if (!rest.empty() && rest[0] == ' ')
-            rest.erase(0, 1);
-
+        std::getline(words >> std::ws, rest);
         // Storage that outlives the call.
-        std::string text = Unescape(rest);
+        std::string text = Replace(rest, "\\n", "\n");
         uint16_t u16 = 0;
         int32_t i32 = 0;
-        std::string first, second;
-        const char* pair[2] = {nullptr, nullptr};
+        const size_t bar = text.find('|');
+        std::string first = text.substr(0, bar), second = bar == std::string::npos ? "" : text.substr(bar + 1);
+        const char* pair[2] = {first.c_str(), second.c_str()};
         void* parm = nullptr;
         if (kind == "text") {
             parm = text.data();
@@ -125,24 +79,17 @@ extern "C" UINT WINAPI ScriptedApply(LPCSTR commandLine, Callback callback,
             i32 = static_cast<int32_t>(std::stol(rest));
             parm = &i32;
         } else if (kind == "pair") {
-            size_t bar = text.find('|');
-            first = text.substr(0, bar);
-            second = bar == std::string::npos ? "" : text.substr(bar + 1);
-            pair[0] = first.c_str();
-            pair[1] = second.c_str();
             parm = pair;
         }
         void* reply = callback(id, parm);
-        std::string entry = "reply " + std::to_string(id) + " ";
+        log << "reply " << id << " ";
         if (reply == nullptr)
-            entry += "null";
+            log << "null";
         else if (id == 19)
-            entry += "number " + std::to_string(reinterpret_cast<uintptr_t>(reply));
+            log << "number " << reinterpret_cast<uintptr_t>(reply);
         else
-            entry += "text " + std::string(static_cast<const char*>(reply));
-        log.Line(entry);
-        if (reply == nullptr && abortOnNull)
-            return 0x8001;
+            log << "text " << Replace(static_cast<const char*>(reply), "\n", "\\n");
+        log << "\n" << std::flush;
     }
     return 0;
 }

@@ -11,9 +11,8 @@ namespace oru::test {
 
 TEngineScript::TEngineScript(const TScratch& scratch, const std::string& script)
     : logPath_(scratch.File("engine.log")) {
-    const std::string scriptPath = scratch.Write("engine.script", script);
     DeleteFileA(logPath_.c_str());
-    SetEnvironmentVariableA("ORU_ENGINE_SCRIPT", scriptPath.c_str());
+    SetEnvironmentVariableA("ORU_ENGINE_SCRIPT", scratch.Write("engine.script", script).c_str());
     SetEnvironmentVariableA("ORU_ENGINE_LOG", logPath_.c_str());
 }
 
@@ -24,11 +23,8 @@ TEngineScript::~TEngineScript() {
 
 std::vector<std::string> TEngineScript::Log() const {
     std::vector<std::string> lines;
-    if (!test::FileExists(logPath_))
-        return lines;
-    std::istringstream in(ReadWholeFile(logPath_));
-    std::string line;
-    while (std::getline(in, line))
+    std::istringstream in(FileExists(logPath_) ? ReadWholeFile(logPath_) : "");
+    for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
 }
@@ -44,13 +40,12 @@ std::vector<std::string> TEngineScript::Replies() const {
 void WriteArchive(const std::string& path, const std::vector<TArchiveMember>& members) {
     TestArchive archive;
     for (const TArchiveMember& m : members) {
-        TestMember member;
+        TestMember& member = archive.Members.emplace_back();
         member.Name = m.Name;
         member.Data = ToBytes(m.Data);
         member.LocalExtra = member.CentralExtra = m.Extra;
         if (m.SpoilCrc)
             member.Crc = ReferenceCrc(member.Data) ^ 0xFF;
-        archive.Members.push_back(std::move(member));
     }
     WriteWholeFile(path, archive.Build());
 }

@@ -22,7 +22,6 @@ class TEngineScript {
     std::vector<std::string> Log() const;
     // The "reply ..." lines only.
     std::vector<std::string> Replies() const;
-    const std::string& LogPath() const { return logPath_; }
 
   private:
     std::string logPath_;

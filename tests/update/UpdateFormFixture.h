@@ -20,13 +20,10 @@ namespace oru::test {
 
 struct TUpdateFormArgs {
     bool IsLEEdition = false;
-    bool NetworkInstall = false;
     std::string InstallDir = "C:\\Apps\\Parcelon\\";
     std::string UpdateArchivePath = "C:\\upd\\ORU.mcu";
     std::string PatchArchivePath = "C:\\upd\\ORU.rtp";
-    std::string Version = "01.23.00.00";
     bool LocalPatchDll = false;
-    std::string ExtraMessage;
 };
 
 class UpdateFormTest : public ::testing::Test {
@@ -42,29 +39,11 @@ protected:
     }
 
     TfrmUpdate& MakeForm(const TUpdateFormArgs& a = {}) {
-        form = std::make_unique<TfrmUpdate>(nullptr, a.IsLEEdition, a.NetworkInstall, a.InstallDir,
-                                            a.UpdateArchivePath, a.PatchArchivePath, a.Version,
-                                            a.LocalPatchDll, a.ExtraMessage);
+        form = std::make_unique<TfrmUpdate>(nullptr, a.IsLEEdition, false, a.InstallDir, a.UpdateArchivePath,
+                                            a.PatchArchivePath, "01.23.00.00", a.LocalPatchDll, "");
         return *form;
     }
-
     std::vector<std::string> History() const { return form->History->Lines().Items(); }
-
-    // The History lines after the first n (the banner, when the window was shown).
-    std::vector<std::string> HistoryFrom(size_t n) const {
-        std::vector<std::string> all = History();
-        return n < all.size() ? std::vector<std::string>(all.begin() + n, all.end())
-                              : std::vector<std::string>();
-    }
-
-    // Error boxes only: the information boxes of a run are not failures.
-    std::vector<std::string> ErrorTexts() const {
-        std::vector<std::string> texts;
-        for (const TMessageDlgRequest& m : dialogs.Messages)
-            if (m.Type == TMsgDlgType::mtError)
-                texts.push_back(m.Text);
-        return texts;
-    }
 
     TModalRecorder dialogs;
     std::unique_ptr<TfrmUpdate> form;

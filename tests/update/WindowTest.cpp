@@ -1,19 +1,18 @@
-// The update window itself: layout, banner, the Cancel rule and the run frame
-// with stand-in run steps, so every ending can be chosen.
+// The update window with stand-in run steps, so that every ending can be chosen.
 #include <windows.h>
 
 #include "install/CountiesTable.h"
 #include "install/ProductCatalogue.h"
 #include "platform/Files.h"
-#include "platform/SysUtils.h"
 #include "ui/Application.h"
 #include "ui/ModalHook.h"
 #include "update/RTPatchErrors.h"
 #include "update/Update.h"
 
+#include "support/Scratch.h"
+
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -21,8 +20,11 @@ using namespace oru;
 
 namespace {
 
+using Lines = std::vector<std::string>;
 const std::string Frame = " -------------------------------------------------------";
 const std::string EmptyFrame = " |                                                     |";
+const char* const Mcu = "Z:\\pkg\\ORU.mcu";
+const char* const Rtp = "Z:\\pkg\\ORU.rtp";
 
 // A window whose run steps are whatever the test says.
 class ScriptedWindow : public TfrmUpdate {
@@ -32,25 +34,21 @@ public:
         : TfrmUpdate(nullptr, false, false, "C:\\Apps\\Parcelon\\", update, patch, version, false, extra)
     {
     }
-    std::function<void()> extract;
-    std::function<void()> patch;
-    std::vector<std::string> steps;
+    std::function<void(ScriptedWindow&)> extract, patch;
     bool cancelEnabledAtPatch = false;
 
     void ExtractArchive() override
     {
-        steps.push_back("extract");
         AddHistory("extracted");
         if (extract)
-            extract();
+            extract(*this);
     }
     void ApplyPatch() override
     {
-        steps.push_back("patch");
         cancelEnabledAtPatch = btnCancel->Enabled();
         AddHistory("patched");
         if (patch)
-            patch();
+            patch(*this);
     }
 };
 
@@ -75,17 +73,42 @@ protected:
     }
 
     ScriptedWindow& Make(const std::string& version = "01.23.00.00", const std::string& extra = "",
-                         const std::string& update = "Z:\\pkg\\ORU.mcu", const std::string& patch = "Z:\\pkg\\ORU.rtp")
+                         const std::string& update = Mcu, const std::string& patch = Rtp)
     {
         window = std::make_unique<ScriptedWindow>(update, patch, version, extra);
         window->Show();
+        recorder.Messages.clear();
         return *window;
     }
+    const Lines& History() const { return window->History->Lines().Items(); }
     // What the run wrote after the banner.
-    std::vector<std::string> RunLines() const
+    Lines RunLines() const { return History().size() > 11 ? Lines(History().begin() + 11, History().end()) : Lines{}; }
+    // The boxes shown, "error: " or "info: " and the text.
+    Lines Boxes() const
     {
-        const auto& all = window->History->Lines().Items();
-        return all.size() > 11 ? std::vector<std::string>(all.begin() + 11, all.end()) : std::vector<std::string>{};
+        Lines boxes;
+        for (const TMessageDlgRequest& m : recorder.Messages)
+            boxes.push_back((m.Type == TMsgDlgType::mtError ? "error: " : "info: ") + m.Text);
+        return boxes;
+    }
+    // The focused control. Other test processes share the desktop and may hold the
+    // foreground for a moment, so the window is activated until it has the focus.
+    HWND Focus()
+    {
+        HWND focus = GetFocus();
+        for (int i = 0; i < 100 && !(focus && IsChild(window->Handle(), focus)); ++i) {
+            SetForegroundWindow(window->Handle());
+            SetActiveWindow(window->Handle());
+            Application().ProcessMessages();
+            Sleep(20);
+            focus = GetFocus();
+        }
+        return focus;
+    }
+    void Key(WPARAM key)
+    {
+        PostMessageA(Focus(), WM_KEYDOWN, key, 1);
+        Application().ProcessMessages();
     }
     void ExpectDone()
     {
@@ -106,7 +129,7 @@ protected:
 TEST_F(UpdateWindow, BannerForAVersionNumber)
 {
     Make("01.23.00.00");
-    const std::vector<std::string> expected = {
+    const Lines expected = {
         Frame,
         " |                    ORU Parcelon                     |",
         EmptyFrame,
@@ -119,43 +142,28 @@ TEST_F(UpdateWindow, BannerForAVersionNumber)
         " ",
         " **********  Update to version   01.23.00.00  **********",
     };
-    EXPECT_EQ(window->History->Lines().Items(), expected);
-    for (size_t i : {0, 1, 2, 6, 8})
-        EXPECT_EQ(expected[i].size(), 56u) << i;
+    EXPECT_EQ(History(), expected);
 }
 
-TEST_F(UpdateWindow, BannerForDatedVersions)
+TEST_F(UpdateWindow, BannerVariants)
 {
-    Make("* 12/01/2010");
-    EXPECT_EQ(window->History->Lines()[10], " **************  Update as of 12/01/2010  **************");
-    Make("*");
-    EXPECT_EQ(window->History->Lines()[10], " **************  Update as of   **************");
-}
-
-TEST_F(UpdateWindow, ALongNameWidensTheFrameUncut)
-{
-    ResetProductCatalogue();
-    const std::string longName(60, 'N');
-    SetApplicationTitleProvider([longName] { return longName; });
-    Make();
-    EXPECT_EQ(window->History->Lines()[1], " |" + longName + "|");
-    const std::string exact(53, 'E');
-    ResetProductCatalogue();
-    SetApplicationTitleProvider([exact] { return exact; });
-    Make();
-    EXPECT_EQ(window->History->Lines()[1], " |" + exact + "|");
-    EXPECT_EQ(window->Caption(), exact + " Update");
-}
-
-TEST_F(UpdateWindow, ShowingAgainClearsTheHistoryAndTheCurrentFile)
-{
-    Make();
-    window->AddHistory("left over");
-    window->edCurrentFile->SetText("old");
-    window->Hide();
-    window->Show();
-    EXPECT_EQ(window->History->Lines().Count(), 11u);
-    EXPECT_EQ(window->edCurrentFile->Text(), "");
+    struct Row {
+        std::string version, title;
+        size_t line;
+        std::string expected;
+    } const rows[] = {
+        {"* 12/01/2010", "", 10, " **************  Update as of 12/01/2010  **************"},
+        {"*", "", 10, " **************  Update as of   **************"},
+        {"01.23.00.00", std::string(60, 'N'), 1, " |" + std::string(60, 'N') + "|"}, // widens the frame uncut
+        {"01.23.00.00", std::string(53, 'E'), 1, " |" + std::string(53, 'E') + "|"},
+    };
+    for (const Row& row : rows) {
+        ResetProductCatalogue();
+        SetApplicationTitleProvider(row.title.empty() ? std::function<std::string()>() : [&] { return row.title; });
+        Make(row.version);
+        EXPECT_EQ(History().at(row.line), row.expected) << row.version << row.title;
+    }
+    EXPECT_EQ(window->Caption(), std::string(53, 'E') + " Update");
 }
 
 TEST_F(UpdateWindow, CancelIsEnabledOnlyForAPatchFileWithoutAnArchive)
@@ -163,13 +171,12 @@ TEST_F(UpdateWindow, CancelIsEnabledOnlyForAPatchFileWithoutAnArchive)
     struct Case {
         std::string update, patch;
         bool enabled;
-    };
-    const Case cases[] = {
-        {"Z:\\pkg\\ORU.mcu", "Z:\\pkg\\ORU.rtp", false},
+    } const cases[] = {
+        {Mcu, Rtp, false},
         {"", "Z:\\pkg\\ORU.RTP", true},
-        {"Z:\\pkg\\ORU.mcu", "", false},
+        {Mcu, "", false},
         {"", "", false},
-        {"Z:\\pkg\\ORU.zip", "Z:\\pkg\\ORU.rtp", true},
+        {"Z:\\pkg\\ORU.zip", Rtp, true},
         {"", "Z:\\p.rtp\\ORU", false},
         {"", "Z:\\pkg\\ORU.rtpx", false},
     };
@@ -180,125 +187,83 @@ TEST_F(UpdateWindow, CancelIsEnabledOnlyForAPatchFileWithoutAnArchive)
     }
 }
 
-TEST_F(UpdateWindow, ArchiveRunSucceedsWithNoticeAndEndsDone)
+TEST_F(UpdateWindow, TheCombinedRunEnablesCancelForAnRtpPatchOnly)
 {
-    Make("01.23.00.00", "Read the notes.");
-    window->UpdateFromArchive();
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{"extracted", " ", "ORU Parcelon is updated to version 01.23.00.00."}));
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].Text, "Read the notes.");
-    EXPECT_EQ(recorder.Messages[0].Type, TMsgDlgType::mtInformation);
-    EXPECT_EQ(recorder.Messages[0].Buttons, mbOK);
-    ExpectDone();
-}
-
-TEST_F(UpdateWindow, ArchiveRunFailureNamesTheFileWithoutABlankLine)
-{
-    Make("01.23.00.00", "Never shown on failure.");
-    window->extract = [this] {
-        window->edCurrentFile->SetText("Extracting - C:\\Apps\\Parcelon\\a.dll");
-        throw Exception("Disk full");
+    struct Case {
+        const char* patch;
+        void (TfrmUpdate::*run)();
+        bool enabled;
+    } const cases[] = {
+        {Rtp, &TfrmUpdate::UpdateFromArchiveAndPatch, true},
+        {"Z:\\pkg\\ORU.pat", &TfrmUpdate::UpdateFromArchiveAndPatch, false},
+        {Rtp, &TfrmUpdate::UpdateFromPatch, false}, // a patch-only run leaves it as it was
     };
-    window->UpdateFromArchive();
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{"extracted", "Error updating - Extracting - C:\\Apps\\Parcelon\\a.dll",
-                                                    "ORU Parcelon update failed"}));
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].Text, "Disk full");
-    EXPECT_EQ(recorder.Messages[0].Type, TMsgDlgType::mtError);
-    ExpectDone();
+    for (const Case& c : cases) {
+        Make("01.23.00.00", "", Mcu, c.patch);
+        (window.get()->*c.run)();
+        EXPECT_EQ(window->cancelEnabledAtPatch, c.enabled) << c.patch;
+    }
 }
 
-TEST_F(UpdateWindow, ArchiveRunTreatsAnAbortLikeAnyFailure)
+TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesAndOffersDone)
 {
-    Make();
-    window->extract = [] { throw ERTPatchAborted("Patch was aborted."); };
-    window->UpdateFromArchive();
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{"extracted", "ORU Parcelon update failed"}));
-}
-
-TEST_F(UpdateWindow, PatchRunAbortedByTheUser)
-{
-    Make("", "", "", "Z:\\pkg\\ORU.rtp");
-    window->patch = [this] {
-        window->edCurrentFile->SetText("parcelon.exe");
-        throw ERTPatchAborted("Patch was aborted.");
+    const auto fails = [](std::function<void()> raise, const char* current = "") {
+        return [=](ScriptedWindow& w) {
+            w.edCurrentFile->SetText(current);
+            raise();
+        };
     };
-    window->UpdateFromPatch();
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{"patched", " ", "ORU Parcelon update aborted"}));
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].Text, "Patch was aborted.");
-    ExpectDone();
-}
-
-TEST_F(UpdateWindow, PatchRunFailureWithAndWithoutACurrentFile)
-{
-    Make();
-    window->patch = [this] {
-        window->edCurrentFile->SetText("parcelon.exe");
-        throw ERTPatch("Fatal .RTPatch error : 7");
+    const auto restarts = [](ScriptedWindow& w) { w.RestartRequired = true; };
+    const char* const file = "Extracting - C:\\Apps\\Parcelon\\a.dll";
+    const auto diskFull = [] { throw Exception("Disk full"); };
+    const auto aborted = [] { throw ERTPatchAborted("Patch was aborted."); };
+    struct Row {
+        const char* name;
+        void (TfrmUpdate::*run)();
+        std::string version, extra;
+        std::function<void(ScriptedWindow&)> extract, patch;
+        Lines lines, boxes;
+    } const rows[] = {
+        {"archive, notice", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "Read the notes.", nullptr, nullptr,
+         {"extracted", " ", "ORU Parcelon is updated to version 01.23.00.00."}, {"info: Read the notes."}},
+        {"archive fails: no blank line", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "Never shown.",
+         fails(diskFull, file), nullptr,
+         {"extracted", "Error updating - " + std::string(file), "ORU Parcelon update failed"}, {"error: Disk full"}},
+        {"archive: an abort is a failure", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "", fails(aborted), nullptr,
+         {"extracted", "ORU Parcelon update failed"}, {"error: Patch was aborted."}},
+        {"archive: no restart", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "", restarts, nullptr,
+         {"extracted", " ", "ORU Parcelon is updated to version 01.23.00.00."}, {}},
+        {"patch aborted", &TfrmUpdate::UpdateFromPatch, "", "", nullptr, fails(aborted, "parcelon.exe"),
+         {"patched", " ", "ORU Parcelon update aborted"}, {"error: Patch was aborted."}},
+        {"patch fails", &TfrmUpdate::UpdateFromPatch, "01.23.00.00", "", nullptr,
+         fails([] { throw ERTPatch("Fatal .RTPatch error : 7"); }, "parcelon.exe"),
+         {"patched", "Error updating - parcelon.exe", " ", "ORU Parcelon update failed"},
+         {"error: Fatal .RTPatch error : 7"}},
+        // An engine that cannot be loaded has had its own report.
+        {"patch: silent abort", &TfrmUpdate::UpdateFromPatch, "01.23.00.00", "", nullptr, fails([] { throw EAbort(); }),
+         {"patched", " ", "ORU Parcelon update failed"}, {}},
+        {"patch: dated without a date", &TfrmUpdate::UpdateFromPatch, "*", "", nullptr, nullptr,
+         {"patched", " ", "ORU Parcelon is updated as of ."}, {}},
+        {"combined, restart", &TfrmUpdate::UpdateFromArchiveAndPatch, "* 12/01/2010", "Notice", nullptr, restarts,
+         {" ", "extracted", " ", "patched", " ", "ORU Parcelon is updated as of 12/01/2010.", " ",
+          "Your system must be restarted in order for", "the ORU Parcelon Update to take effect."},
+         {"info: Notice",
+          "info: Your system must be restarted in order for\rthe ORU Parcelon Update to take effect."}},
+        {"combined fails in the archive: no patch", &TfrmUpdate::UpdateFromArchiveAndPatch, "01.23.00.00", "",
+         fails(diskFull, file), nullptr,
+         {" ", "extracted", "Error updating - " + std::string(file), " ", "ORU Parcelon update failed"},
+         {"error: Disk full"}},
     };
-    window->UpdateFromPatch();
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{"patched", "Error updating - parcelon.exe", " ",
-                                                    "ORU Parcelon update failed"}));
-
-    // A library that cannot be loaded ends silently after its own report.
-    Make();
-    window->patch = [] { throw EAbort(); };
-    recorder.Messages.clear();
-    window->UpdateFromPatch();
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{"patched", " ", "ORU Parcelon update failed"}));
-    EXPECT_TRUE(recorder.Messages.empty());
-}
-
-TEST_F(UpdateWindow, CombinedRunEnablesCancelForThePatchAndTellsAboutTheRestart)
-{
-    Make("* 12/01/2010", "Notice");
-    EXPECT_FALSE(window->btnCancel->Enabled());
-    window->patch = [this] { window->RestartRequired = true; };
-    window->UpdateFromArchiveAndPatch();
-    EXPECT_EQ(window->steps, (std::vector<std::string>{"extract", "patch"}));
-    EXPECT_TRUE(window->cancelEnabledAtPatch);
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{" ", "extracted", " ", "patched", " ",
-                                                    "ORU Parcelon is updated as of 12/01/2010.", " ",
-                                                    "Your system must be restarted in order for",
-                                                    "the ORU Parcelon Update to take effect."}));
-    ASSERT_EQ(recorder.Messages.size(), 2u);
-    EXPECT_EQ(recorder.Messages[0].Text, "Notice");
-    EXPECT_EQ(recorder.Messages[1].Text,
-              "Your system must be restarted in order for\rthe ORU Parcelon Update to take effect.");
-    EXPECT_EQ(recorder.Messages[1].Type, TMsgDlgType::mtInformation);
-    ExpectDone();
-}
-
-TEST_F(UpdateWindow, CombinedRunKeepsCancelOffWithoutAnRtpFile)
-{
-    Make("01.23.00.00", "", "Z:\\pkg\\ORU.mcu", "Z:\\pkg\\ORU.pat");
-    window->UpdateFromArchiveAndPatch();
-    EXPECT_FALSE(window->cancelEnabledAtPatch);
-}
-
-TEST_F(UpdateWindow, CombinedRunFailingInTheArchiveEndsWithoutThePatch)
-{
-    Make();
-    window->extract = [this] {
-        window->edCurrentFile->SetText("Extracting - C:\\Apps\\Parcelon\\a.dll");
-        throw Exception("Disk full");
-    };
-    window->UpdateFromArchiveAndPatch();
-    EXPECT_EQ(window->steps, std::vector<std::string>{"extract"});
-    EXPECT_EQ(RunLines(), (std::vector<std::string>{" ", "extracted", "Error updating - Extracting - C:\\Apps\\Parcelon\\a.dll",
-                                                    " ", "ORU Parcelon update failed"}));
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].Text, "Disk full");
-    ExpectDone();
-}
-
-TEST_F(UpdateWindow, PatchOnlyRunLeavesADisabledCancelDisabled)
-{
-    Make("01.23.00.00", "", "Z:\\pkg\\ORU.mcu", "Z:\\pkg\\ORU.rtp");
-    ASSERT_FALSE(window->btnCancel->Enabled());
-    window->UpdateFromPatch();
-    EXPECT_FALSE(window->cancelEnabledAtPatch);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Make(row.version, row.extra);
+        window->extract = row.extract;
+        window->patch = row.patch;
+        (window.get()->*row.run)();
+        EXPECT_EQ(RunLines(), row.lines);
+        EXPECT_EQ(Boxes(), row.boxes);
+        ExpectDone();
+    }
 }
 
 // The engine waits in SendMessage: a failing handler is reported by the window,
@@ -307,136 +272,94 @@ TEST_F(UpdateWindow, AHandlerErrorIsReportedAndTheReplyStands)
 {
     Make();
     EXPECT_EQ(SendMessageA(window->Handle(), WM_USER, 6, 0), 0); // a count without its number
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].Type, TMsgDlgType::mtError);
-    EXPECT_EQ(recorder.Messages[0].Text, "ORU Parcelon RTPatch callback message handler: 6\r"
-                                         "The engine announced no file count.");
-    // And the next message is answered as ever.
+    EXPECT_EQ(Boxes(), Lines{"error: ORU Parcelon RTPatch callback message handler: 6\r"
+                             "The engine announced no file count."});
     const int32_t twoFiles = 2;
     const LRESULT reply = SendMessageA(window->Handle(), WM_USER, 6, reinterpret_cast<LPARAM>(&twoFiles));
     ASSERT_NE(reply, 0);
     EXPECT_STREQ(reinterpret_cast<const char*>(reply), "COMBINE");
 }
 
-TEST_F(UpdateWindow, ArchiveRunNeverTellsAboutARestart)
-{
-    Make();
-    window->extract = [this] { window->RestartRequired = true; };
-    window->UpdateFromArchive();
-    EXPECT_EQ(RunLines().back(), "ORU Parcelon is updated to version 01.23.00.00.");
-    EXPECT_TRUE(recorder.Messages.empty());
-}
-
-TEST_F(UpdateWindow, DatedVersionWithoutADateGivesAnEmptyDate)
-{
-    Make("*");
-    window->UpdateFromPatch();
-    EXPECT_EQ(RunLines().back(), "ORU Parcelon is updated as of .");
-}
-
 TEST_F(UpdateWindow, CountyTableIsReleasedFirstAndReloadedLastEvenAfterAFailure)
 {
-    // A one-record table in a folder of its own, loaded before the run.
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    presortFolder = Format("%soru-window-%lu\\", temp, GetCurrentProcessId());
-    CreateDirectoryA(presortFolder.c_str(), nullptr);
-    const std::string table = presortFolder + "COUNTIES.TBL";
-    std::ofstream(table, std::ios::binary).write("ABCDE", 5);
+    test::TScratch scratch("window");
+    presortFolder = scratch.Dir();
+    scratch.Write("COUNTIES.TBL", "ABCDE"); // one record
     LoadCountiesTable(0, "");
     ASSERT_EQ(CountiesTableSlot(0).size(), 1u);
     log.clear();
 
     Make();
     size_t recordsDuringRun = 99;
-    window->extract = [&] {
+    window->extract = [&](ScriptedWindow&) {
         log.push_back("extract");
         recordsDuringRun = CountiesTableSlot(0).size();
         throw Exception("broken");
     };
     window->UpdateFromArchive();
     EXPECT_EQ(recordsDuringRun, 0u);
-    EXPECT_EQ(log, (std::vector<std::string>{"extract", "county load"}));
+    EXPECT_EQ(log, (Lines{"extract", "county load"}));
     EXPECT_EQ(CountiesTableSlot(0).size(), 1u);
-    DeleteFileA(table.c_str());
-    RemoveDirectoryA(presortFolder.c_str());
 }
 
 TEST_F(UpdateWindow, PatchRunDeletesTheOldCheckerFromThisVersionOn)
 {
     const std::string checker = GetSystemFolder() + "ORUCHI16.exe";
-    auto plant = [&] { std::ofstream(checker, std::ios::binary) << "old"; };
-    auto exists = [&] { return GetFileAttributesA(checker.c_str()) != INVALID_FILE_ATTRIBUTES; };
-
-    plant();
-    ASSERT_TRUE(exists());
-    Make("01.22.01.15");
-    window->UpdateFromPatch();
-    EXPECT_TRUE(exists()) << "an older version keeps it";
-    Make("* 12/01/2010");
-    window->UpdateFromPatch();
-    EXPECT_TRUE(exists()) << "a dated version sorts before every number";
-    Make("01.23.00.00");
-    window->UpdateFromArchiveAndPatch();
-    EXPECT_TRUE(exists()) << "the combined run leaves it";
-
-    Make("01.22.01.16");
-    window->UpdateFromPatch();
-    EXPECT_FALSE(exists());
+    struct Row {
+        const char* version;
+        void (TfrmUpdate::*run)();
+        bool kept;
+    } const rows[] = {
+        {"01.22.01.15", &TfrmUpdate::UpdateFromPatch, true},
+        {"* 12/01/2010", &TfrmUpdate::UpdateFromPatch, true}, // a date sorts before every number
+        {"01.23.00.00", &TfrmUpdate::UpdateFromArchiveAndPatch, true},
+        {"01.22.01.16", &TfrmUpdate::UpdateFromPatch, false},
+    };
+    for (const Row& row : rows) {
+        HANDLE planted = CreateFileA(checker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(planted, INVALID_HANDLE_VALUE);
+        CloseHandle(planted);
+        Make(row.version);
+        (window.get()->*row.run)();
+        EXPECT_EQ(GetFileAttributesA(checker.c_str()) != INVALID_FILE_ATTRIBUTES, row.kept) << row.version;
+    }
     Make("01.23.00.00");
     window->UpdateFromPatch(); // nothing to delete: not an error
     EXPECT_EQ(RunLines().back(), "ORU Parcelon is updated to version 01.23.00.00.");
 }
 
-TEST_F(UpdateWindow, CancelBeforeDoneOnlyRequestsTheAbort)
+// Keys go to the focused control through the application's message loop, as a
+// user's keys would. Last in this program: termination is for good.
+TEST_F(UpdateWindow, TheRunCannotBeClosedEscapeCancelsItAndAtTheEndEnterPressesDone)
 {
-    Make("", "", "", "Z:\\pkg\\ORU.rtp");
-    bool terminatedBefore = Application().Terminated();
-    window->btnCancel->Click();
+    Make("", "", "", Rtp);
+    window->patch = [this](ScriptedWindow& w) {
+        w.btnHelp->SetFocus(); // where a user could tab to
+        w.Close();
+        PostMessageA(w.Handle(), WM_CLOSE, 0, 0);
+        Key(VK_ESCAPE);
+        EXPECT_TRUE(w.Visible());
+        EXPECT_FALSE(Application().Terminated());
+    };
+    window->UpdateFromPatch();
     EXPECT_TRUE(window->CancelRequested);
-    EXPECT_EQ(Application().Terminated(), terminatedBefore);
-}
-
-TEST_F(UpdateWindow, HelpOpensTheWindowsTopic)
-{
-    Make();
-    std::vector<int> asked;
+    // Done has taken the focus from Help; Tab goes between the only two tab stops,
+    // and Help opens the window's topic.
+    EXPECT_EQ(Focus(), window->btnCancel->Handle());
+    Key(VK_TAB);
+    EXPECT_EQ(Focus(), window->btnHelp->Handle());
+    std::vector<int> helpAsked;
     Application().OnHelp = [&](int context) {
-        asked.push_back(context);
+        helpAsked.push_back(context);
         return true;
     };
-    window->btnHelp->Click();
+    Key(VK_RETURN);
     Application().OnHelp = nullptr;
-    EXPECT_EQ(asked, std::vector<int>{254});
-}
-
-TEST_F(UpdateWindow, PackageWithNothingToApplyCanStillBeEnded)
-{
-    Make();
-    EXPECT_FALSE(window->FormCloseQuery());
-    window->EnableDone();
-    ExpectDone();
-    EXPECT_TRUE(window->FormCloseQuery());
-}
-
-// Last in this program: termination is for good.
-TEST_F(UpdateWindow, CloseIsRefusedUntilDoneAndDoneTerminates)
-{
-    Make();
-    window->Close();
-    EXPECT_TRUE(window->Visible());
-    EXPECT_FALSE(Application().Terminated());
-    PostMessageA(window->Handle(), WM_CLOSE, 0, 0);
-    Application().ProcessMessages();
-    EXPECT_TRUE(window->Visible());
-    EXPECT_FALSE(Application().Terminated());
-
-    window->UpdateFromArchive();
-    window->btnCancel->Click();
+    EXPECT_EQ(helpAsked, std::vector<int>{254});
+    Key(VK_TAB);
+    Key(VK_RETURN);
     EXPECT_TRUE(Application().Terminated());
-    EXPECT_FALSE(window->CancelRequested);
     PostMessageA(window->Handle(), WM_CLOSE, 0, 0);
     Application().ProcessMessages();
     EXPECT_FALSE(window->Visible());
-
 }

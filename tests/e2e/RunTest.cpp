@@ -1,0 +1,154 @@
+// Update runs end to end with the real package, engine and installation: an
+// archive run, patch runs with the engine from the package or the system folder,
+// Cancel, and a patch that cannot be applied, after which the installation is byte
+// for byte as before.
+#include <windows.h>
+
+#include "UpdateRunDriver.h"
+#include "app/ExitStatus.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace oru;
+using namespace oru::test;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+const std::string kSuccess = "ORU Parcelon is updated to version 01.23.00.00.";
+const std::string kPatchManifest = "version: 01.23.00.00\npatch-old: old\npatch-new: new\n";
+
+TEST(ArchiveRun, ATypicalUpdatePutsTheFilesInPlaceAndShowsTheNotice) {
+    TUpdateLayout layout("e2e-typical");
+    layout.Source("files/Deep.dat", "deep");
+    layout.Source("files/parcelon.exe", "MZ new program");
+    layout.BuildPackage("version: 01.23.00.00\n"
+                        "notice: 100\nnotice-line: Please start Parcelon once\nnotice-line:  before you print.\n"
+                        "file: <INSTALLDIR>;1 Tables\\Sub\\Deep.dat = files/Deep.dat\n"
+                        "file: <INSTALLDIR>;1 parcelon.exe = files/parcelon.exe\n");
+
+    TRunOutcome run = RunUpdate(layout);
+
+    const std::string install = layout.InstallDir();
+    EXPECT_THAT(run.BoxTexts(), ElementsAre("Please start Parcelon once before you print."));
+    EXPECT_THAT(run.RunLines(), ElementsAre("Extracted - " + install + "Tables\\Sub\\Deep.dat",
+                                            "Extracted - " + install + "parcelon.exe", " ", kSuccess));
+    EXPECT_EQ(layout.Installed("Tables\\Sub\\Deep.dat"), "deep");
+    EXPECT_EQ(layout.Installed("parcelon.exe"), "MZ new program");
+    EXPECT_TRUE(run.Ended);
+    EXPECT_EQ(run.ExitCode, DWORD(ExitCompleted));
+}
+
+// An installation of three files and the trees a patch is made from: the program
+// and the tables change, a file is added, one goes.
+void LayOutTrees(const TUpdateLayout& layout) {
+    layout.Install("Data\\tables.dat", "ZIP;CITY\r\n");
+    layout.Install("Data\\old.dat", "obsolete");
+    layout.Source("old/parcelon.exe", "MZ old program");
+    layout.Source("old/Data/tables.dat", "ZIP;CITY\r\n");
+    layout.Source("old/Data/old.dat", "obsolete");
+    layout.Source("new/parcelon.exe", "MZ new program");
+    layout.Source("new/Data/tables.dat", "ZIP;CITY\r\n54321;SHELBYVILLE\r\n");
+    layout.Source("new/Data/added.dat", "added");
+}
+
+void ExpectUpdatedTrees(const TUpdateLayout& layout) {
+    EXPECT_EQ(layout.Installed("parcelon.exe"), "MZ new program");
+    EXPECT_EQ(layout.Installed("Data\\tables.dat"), "ZIP;CITY\r\n54321;SHELBYVILLE\r\n");
+    EXPECT_EQ(layout.Installed("Data\\added.dat"), "added");
+    EXPECT_EQ(layout.Installed("Data\\old.dat"), "<missing>");
+}
+
+std::string LastLine(const TRunOutcome& run) { return run.History.empty() ? "" : run.History.back(); }
+
+TEST(PatchRun, APatchOnlyUpdateWithTheEngineFromThePackage) {
+    TUpdateLayout layout("e2e-patch");
+    LayOutTrees(layout);
+    layout.BuildPackage(kPatchManifest + "engine: " + EngineLibrary() + "\n");
+
+    TRunOutcome run = RunUpdate(layout);
+
+    EXPECT_THAT(run.RunLines(), Contains("Patch DLL: Local"));
+    EXPECT_EQ(LastLine(run), kSuccess);
+    EXPECT_THAT(run.Boxes, IsEmpty());
+    ExpectUpdatedTrees(layout);
+    EXPECT_EQ(run.ExitCode, DWORD(ExitCompleted));
+    // The engine the start unpacked beside the program is gone with it.
+    EXPECT_FALSE(FileExists(layout.UpdateDir() + "PATCHW32.DLL"));
+    EXPECT_TRUE(FileExists(layout.UpdateDir() + "PATCHW32.mzp"));
+}
+
+TEST(PatchRun, CancelDuringALongPatchLeavesEveryFileAsItWas) {
+    TUpdateLayout layout("e2e-cancel");
+    LayOutTrees(layout);
+    // One large file keeps the engine busy long enough for a person to press Cancel.
+    std::string big(24 << 20, '\0');
+    std::mt19937 random(11);
+    for (char& c : big)
+        c = static_cast<char>(random());
+    layout.Install("Data\\big.dat", big);
+    layout.Source("old/Data/big.dat", big);
+    big[big.size() / 2] ^= 1;
+    layout.Source("new/Data/big.dat", big);
+    layout.Source("files/New.dat", "new tables");
+    layout.BuildPackage(kPatchManifest + "file: <INSTALLDIR>;1 Tables\\New.dat = files/New.dat\nengine: " +
+                        EngineLibrary() + "\n");
+    const auto before = layout.FilesOutsideUpdateDir();
+
+    TRunOptions options;
+    options.PressCancel = true;
+    TRunOutcome run = RunUpdate(layout, options);
+
+    ASSERT_TRUE(run.CancelPressed);
+    EXPECT_EQ(LastLine(run), "ORU Parcelon update aborted");
+    EXPECT_THAT(run.BoxTexts(), ElementsAre("Patch was aborted."));
+    // The extracted file is the only change; the engine undid all of its own.
+    auto after = layout.FilesOutsideUpdateDir();
+    EXPECT_EQ(after.erase("Apps/Parcelon/Tables/New.dat"), 1u);
+    EXPECT_TRUE(after == before) << "the installation changed";
+}
+
+// A file that is neither the old nor the new version: the installation is not the
+// one the patch is for, and the engine changes nothing.
+TEST(PatchRun, AFileNeitherOldNorNewFailsTheRunAndChangesNothing) {
+    TUpdateLayout layout("e2e-unapplicable");
+    LayOutTrees(layout);
+    layout.BuildPackage(kPatchManifest + "engine: " + EngineLibrary() + "\n");
+    layout.Install("Data\\tables.dat", "edited by the user");
+    const auto before = layout.FilesOutsideUpdateDir();
+
+    TRunOutcome run = RunUpdate(layout);
+
+    EXPECT_THAT(run.BoxTexts(), ElementsAre("Fatal .RTPatch error : 32772"));
+    EXPECT_EQ(LastLine(run), "ORU Parcelon update failed");
+    EXPECT_TRUE(layout.FilesOutsideUpdateDir() == before) << "the installation changed";
+    EXPECT_EQ(run.ExitCode, DWORD(ExitCompleted));
+}
+
+// Without an engine archive the engine in the system folder does the work; the
+// Unibrook group's folder does not exist, so its files are taken from the
+// installation folder itself.
+TEST(PatchRun, TheSystemFoldersEngineAndAMissingUnibrookFolderIsTheInstallation) {
+    const std::string systemEngine = SystemFolder() + "patchw32.dll";
+    ASSERT_TRUE(CopyFileA(EngineLibrary().c_str(), systemEngine.c_str(), TRUE)) << "left over from an earlier run?";
+    TUpdateLayout layout("e2e-sysdll");
+    LayOutTrees(layout);
+    layout.Install("unibrook.dll", "UB old");
+    layout.Source("old/Unibrook/unibrook.dll", "UB old");
+    layout.Source("new/Unibrook/unibrook.dll", "UB new");
+    layout.BuildPackage(kPatchManifest + "patch-group: MAIN=.\npatch-group: UNIBROOK=Unibrook=Unibrook job tools\n");
+    TRunOutcome run = RunUpdate(layout);
+    DeleteFileA(systemEngine.c_str());
+    EXPECT_THAT(run.RunLines(), Contains("Patch DLL: " + systemEngine));
+    EXPECT_THAT(run.RunLines(), Contains("Patch group path:    " + layout.InstallDir()));
+    EXPECT_EQ(LastLine(run), kSuccess);
+    EXPECT_EQ(layout.Installed("unibrook.dll"), "UB new");
+    ExpectUpdatedTrees(layout);
+}
+
+} // namespace
