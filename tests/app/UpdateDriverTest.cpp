@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace oru;
 using namespace oru::test;
 
@@ -17,37 +15,7 @@ namespace {
 
 const char* const kNoExe =
     "The ORU Parcelon executable was not located.\rThe update could not be performed.";
-
-// An installation folder and an update folder with a package in it.
-struct TPackageFolders {
-    TScratch root{"driver"};
-    std::string installDir = root.MakeFolder("Parcelon");
-    std::string updateDir = root.MakeFolder("update");
-
-    void InstallExe() { root.Write("Parcelon\\parcelon.exe", "MZ"); }
-    void Package(const std::string& file, const std::string& bytes) {
-        root.Write("update\\" + file, bytes);
-    }
-    bool InUpdate(const std::string& file) const { return root.Exists("update\\" + file); }
-    void FullPackage(const std::string& versionFile) {
-        Package("ORU.VER", versionFile);
-        Package("ORU.mcu", ZipOf({{"readme.txt", "new"}}));
-        Package("ORU.rtp", "patch data");
-    }
-    std::vector<std::string> Parcelon() const { return {installDir, "-NV", "N", "-P", "1"}; }
-
-    // Runs the start up to the checks; returns the message, "" when none.
-    std::string Check(TUpdateDriver& driver, const std::vector<std::string>& params) {
-        EXPECT_FALSE(driver.ReadCommandLine(params).has_value());
-        driver.SelectProduct();
-        return driver.CheckPackage().value_or("");
-    }
-    std::string Check(TUpdateDriver& driver) { return Check(driver, Parcelon()); }
-    std::string Check() {
-        TUpdateDriver driver(updateDir);
-        return Check(driver);
-    }
-};
+const char* const kNotAnArchive = "This is a text file, not an archive.\r\n";
 
 class DriverTest : public ::testing::Test {
   protected:
@@ -59,201 +27,142 @@ class DriverTest : public ::testing::Test {
         ResetProductCatalogue();
         SetApplicationTitleProvider(nullptr);
     }
-    TPackageFolders p;
+    TScratch root{"driver"};
+    std::string installDir = root.MakeFolder("Parcelon");
+    std::string updateDir = root.MakeFolder("update");
+
+    void Package(const std::string& file, const std::string& bytes) {
+        root.Write("update\\" + file, bytes);
+    }
+    bool InUpdate(const std::string& file) const { return root.Exists("update\\" + file); }
+    // Runs the start up to the checks; returns the message, "" when none.
+    std::string Check(TUpdateDriver& driver, const std::vector<std::string>& params) {
+        EXPECT_FALSE(driver.ReadCommandLine(params).has_value());
+        driver.SelectProduct();
+        return driver.CheckPackage().value_or("");
+    }
+    std::string Check(TUpdateDriver& driver) { return Check(driver, {installDir, "-NV", "N", "-P", "1"}); }
 };
 
-struct CheckRow {
-    const char* name;
-    std::function<void(TPackageFolders&)> layOut;
-    std::string message;
-};
-
+// A package layout per row: which files lie where, and what the checks make of it.
 TEST_F(DriverTest, TheFirstCheckThatFailsGivesTheMessage) {
-    const CheckRow rows[] = {
-        {"nothing at all", [](TPackageFolders&) {}, kNoExe},
-        {"no executable", [](TPackageFolders& f) { f.FullPackage("1\r\nY\r\nY\r\n"); }, kNoExe},
-        {"no version file", [](TPackageFolders& f) { f.InstallExe(); },
-         "ORU Parcelon update archive is missing configuration file."},
-        {"no update archive",
-         [](TPackageFolders& f) {
-             f.InstallExe();
-             f.Package("ORU.VER", "01.23.00.00\r\nY\r\nY\r\n");
-         },
-         "The ORU Parcelon update archive is missing"},
-        {"no patch archive",
-         [](TPackageFolders& f) {
-             f.InstallExe();
-             f.Package("ORU.VER", "01.23.00.00\r\nY\r\nY\r\n");
-             f.Package("ORU.mcu", ZipOf({{"a.txt", "a"}}));
-         },
-         "The ORU Parcelon patch archive is missing"},
-        {"count line no number",
-         [](TPackageFolders& f) {
-             f.InstallExe();
-             f.FullPackage("1.0\r\nY\r\nY\r\nY\r\n100\r\nthree\r\n");
-         },
-         "The ORU Parcelon update archive is missing"},
-        {"no engine in its archive",
-         [](TPackageFolders& f) {
-             f.InstallExe();
-             f.FullPackage("1\r\nY\r\nY\r\n");
-             f.Package("PATCHW32.mzp", ZipOf({{"other.dll", "x"}}));
-         },
-         "The RTPatchW32 DLL is missing."},
-        {"a corrupt archive that is not wanted is not opened",
-         [](TPackageFolders& f) {
-             f.InstallExe();
-             f.Package("ORU.VER", "1\r\nN\r\nN\r\n");
-             f.Package("ORU.mcu", "no archive");
-         },
-         ""},
-        {"everything there", [](TPackageFolders& f) {
-             f.InstallExe();
-             f.FullPackage("01.23.00.00\r\nY\r\nY\r\n");
-         },
-         ""},
+    const std::string readerText = MessageOf<EPkwareZipError>([&] {
+        TPkwareZip zip;
+        zip.SetFileName(root.Write("probe\\ORU.mcu", kNotAnArchive));
+        zip.Open();
+    });
+    struct Row {
+        const char* name;
+        bool exe;
+        const char* version; // nullptr: no version file
+        const char* update;  // "zip", "text" or nullptr
+        bool patch;
+        const char* engine; // "archive" (the engine and a note), "other" (no engine), "loose"
+        std::string message;
+        TUpdateDriver::TRun run;
+        bool unpacked;
     };
-    for (const CheckRow& row : rows) {
+    using R = TUpdateDriver::TRun;
+    const Row rows[] = {
+        {"nothing at all", false, nullptr, nullptr, false, nullptr, kNoExe, R::None, false},
+        // Without the executable the package is not even examined.
+        {"no executable", false, "1\r\nY\r\nY\r\n", "text", true, "archive", kNoExe, R::None, false},
+        {"no version file", true, nullptr, nullptr, false, nullptr,
+         "ORU Parcelon update archive is missing configuration file.", R::None, false},
+        {"no update archive", true, "1\r\nY\r\nY\r\n", nullptr, true, nullptr,
+         "The ORU Parcelon update archive is missing", R::ArchiveAndPatch, false},
+        {"no patch archive", true, "1\r\nY\r\nY\r\n", "zip", false, nullptr,
+         "The ORU Parcelon patch archive is missing", R::ArchiveAndPatch, false},
+        {"count line no number", true, "1.0\r\nY\r\nY\r\nY\r\n100\r\nthree\r\n", "zip", true,
+         nullptr, "The ORU Parcelon update archive is missing", R::ArchiveAndPatch, false},
+        {"corrupt update archive", true, "1\r\nY\r\nY\r\n", "text", false, nullptr,
+         "The ORU Parcelon update archive is corrupt\r\r" + readerText, R::ArchiveAndPatch, false},
+        {"no engine in its archive", true, "1\r\nY\r\nY\r\n", "zip", true, "other",
+         "The RTPatchW32 DLL is missing.", R::ArchiveAndPatch, true},
+        {"unwanted corrupt archive is not opened", true, "1\r\nN\r\nN\r\n", "text", false, nullptr,
+         "", R::None, false},
+        {"everything there", true, "01.23.00.00\r\nY\r\nY\r\n", "zip", true, nullptr, "",
+         R::ArchiveAndPatch, false},
+        {"engine archive for a patch", true, "1\r\nN\r\nY\r\n", nullptr, true, "archive", "",
+         R::Patch, true},
+        {"engine archive, no patch", true, "1\r\nY\r\nN\r\n", "zip", false, "archive", "",
+         R::Archive, false},
+        {"loose engine", true, "1\r\nN\r\nY\r\n", nullptr, true, "loose", "", R::Patch, false},
+    };
+    for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        TPackageFolders folders;
-        row.layOut(folders);
-        EXPECT_EQ(folders.Check(), row.message);
+        std::filesystem::remove_all(root.Root());
+        root.MakeFolder("update");
+        if (row.exe)
+            root.Write("Parcelon\\parcelon.exe", "MZ");
+        if (row.version)
+            Package("ORU.VER", row.version);
+        if (row.update)
+            Package("ORU.mcu", row.update == std::string("zip") ? ZipOf({{"a.txt", "a"}}) : kNotAnArchive);
+        if (row.patch)
+            Package("ORU.rtp", "patch data");
+        const std::string engine = row.engine ? row.engine : "";
+        if (engine == "archive")
+            Package("PATCHW32.mzp", ZipOf({{"PATCHW32.DLL", "engine"}, {"notes.txt", "n"}}));
+        if (engine == "other")
+            Package("PATCHW32.mzp", ZipOf({{"other.dll", "x"}}));
+        if (engine == "loose")
+            Package("PATCHW32.DLL", "engine");
+        const std::vector<std::string> unpacked =
+            engine == "other" ? std::vector<std::string>{"other.dll"}
+                              : std::vector<std::string>{"PATCHW32.DLL", "notes.txt"};
+        {
+            TUpdateDriver driver(updateDir);
+            EXPECT_EQ(Check(driver), row.message);
+            EXPECT_EQ(driver.ChosenRun(), row.run);
+            EXPECT_EQ(driver.ExtractedFiles.has_value(), row.unpacked);
+            EXPECT_EQ(driver.LocalPatchDll, row.unpacked && engine == "archive");
+            if (row.unpacked)
+                for (const auto& file : unpacked)
+                    EXPECT_TRUE(InUpdate(file)) << file;
+        }
+        // Whatever came out of the engine archive is gone with the driver.
+        for (const auto& file : unpacked)
+            EXPECT_EQ(InUpdate(file), engine == "loose" && file == "PATCHW32.DLL") << file;
     }
 }
 
 TEST_F(DriverTest, TheFolderIsAPlainPrefixAndNoProductNamesTheTitle) {
-    p.InstallExe();
-    p.FullPackage("1\r\nN\r\nN\r\n");
-    std::string folder = p.installDir;
-    folder.pop_back();
-    TUpdateDriver driver(p.updateDir);
-    EXPECT_EQ(p.Check(driver, {folder, "-NV", "N", "-P", "1"}), kNoExe);
-    TUpdateDriver untitled(p.updateDir);
-    EXPECT_EQ(p.Check(untitled, {}),
+    root.Write("Parcelon\\parcelon.exe", "MZ");
+    TUpdateDriver driver(updateDir);
+    EXPECT_EQ(Check(driver, {installDir.substr(0, installDir.size() - 1), "-NV", "N", "-P", "1"}),
+              kNoExe);
+    EXPECT_EQ(Check(driver, {}),
               "The ORU Update executable was not located.\rThe update could not be performed.");
 }
 
-TEST_F(DriverTest, WithoutTheExecutableThePackageIsNotExamined) {
-    p.Package("ORU.VER", "1\r\nY\r\nY\r\n");
-    p.Package("ORU.mcu", "not an archive");
-    p.Package("PATCHW32.mzp", ZipOf({{"PATCHW32.DLL", "engine"}}));
-    TUpdateDriver driver(p.updateDir);
-    EXPECT_EQ(p.Check(driver), kNoExe);
-    EXPECT_FALSE(driver.UpdateWanted);
-    EXPECT_FALSE(driver.ExtractedFiles.has_value());
-    EXPECT_FALSE(p.InUpdate("PATCHW32.DLL"));
-}
-
-TEST_F(DriverTest, CorruptUpdateArchiveShowsTheReadersText) {
-    p.InstallExe();
-    p.Package("ORU.VER", "1\r\nY\r\nY\r\n"); // the patch archive is missing too
-    p.Package("ORU.mcu", "This is a text file, not an archive.\r\n");
-    const std::string readerText = MessageOf<EPkwareZipError>([&] {
-        TPkwareZip zip;
-        zip.SetFileName(p.updateDir + "ORU.mcu");
-        zip.Open();
-    });
-    EXPECT_EQ(p.Check(), "The ORU Parcelon update archive is corrupt\r\r" + readerText);
-}
-
-TEST_F(DriverTest, EngineArchiveIsUnpackedAndRemovedAtTheEnd) {
-    p.InstallExe();
-    p.FullPackage("1\r\nN\r\nY\r\n");
-    p.Package("PATCHW32.mzp", ZipOf({{"PATCHW32.DLL", "engine"}, {"notes.txt", "n"}}));
-    {
-        TUpdateDriver driver(p.updateDir);
-        EXPECT_EQ(p.Check(driver), "");
-        EXPECT_TRUE(driver.LocalPatchDll);
-        EXPECT_FALSE(driver.PatchDllMissing);
-        ASSERT_TRUE(driver.ExtractedFiles.has_value());
-        EXPECT_EQ(driver.ExtractedFiles->size(), 2u);
-        EXPECT_TRUE(p.InUpdate("PATCHW32.DLL"));
-        EXPECT_TRUE(p.InUpdate("notes.txt"));
-        EXPECT_EQ(driver.ChosenRun(), TUpdateDriver::TRun::Patch);
-    }
-    EXPECT_FALSE(p.InUpdate("PATCHW32.DLL"));
-    EXPECT_FALSE(p.InUpdate("notes.txt"));
-    EXPECT_TRUE(p.InUpdate("PATCHW32.mzp"));
-}
-
-TEST_F(DriverTest, AStopAfterUnpackingStillCleansUp) {
-    p.InstallExe();
-    p.FullPackage("1\r\nY\r\nY\r\n");
-    p.Package("PATCHW32.mzp", ZipOf({{"other.dll", "x"}}));
-    {
-        TUpdateDriver driver(p.updateDir);
-        EXPECT_EQ(p.Check(driver), "The RTPatchW32 DLL is missing.");
-        EXPECT_TRUE(driver.PatchDllMissing);
-        EXPECT_FALSE(driver.LocalPatchDll);
-        EXPECT_TRUE(p.InUpdate("other.dll"));
-    }
-    EXPECT_FALSE(p.InUpdate("other.dll"));
-}
-
-TEST_F(DriverTest, TheEngineIsLocalOnlyFromItsArchiveAndOnlyForAPatch) {
-    p.InstallExe();
-    p.FullPackage("1\r\nY\r\nN\r\n");
-    p.Package("PATCHW32.mzp", ZipOf({{"PATCHW32.DLL", "engine"}}));
-    TUpdateDriver archiveOnly(p.updateDir);
-    EXPECT_EQ(p.Check(archiveOnly), "");
-    EXPECT_FALSE(archiveOnly.ExtractedFiles.has_value());
-    EXPECT_FALSE(archiveOnly.LocalPatchDll);
-    EXPECT_FALSE(p.InUpdate("PATCHW32.DLL"));
-
-    TPackageFolders loose;
-    loose.InstallExe();
-    loose.FullPackage("1\r\nN\r\nY\r\n");
-    loose.Package("PATCHW32.DLL", "engine");
-    TUpdateDriver driver(loose.updateDir);
-    EXPECT_EQ(loose.Check(driver), "");
-    EXPECT_FALSE(driver.LocalPatchDll);
-    EXPECT_FALSE(driver.ExtractedFiles.has_value());
+TEST_F(DriverTest, TheEditionAndTheNetworkFlagReachThePackageFields) {
+    root.Write("Parcelon\\parcelon.exe", "MZ");
+    Package("ORU.VER", "* 12/01/2010\r\nN\r\nN\r\nY\r\n2\r\n1\r\nLE only\r\n");
+    TUpdateDriver driver(updateDir);
+    EXPECT_EQ(Check(driver, {installDir, "-nv", "y", "-p", "2"}), "");
+    EXPECT_TRUE(driver.IsLEEdition);
+    EXPECT_TRUE(driver.NetworkInstall);
+    EXPECT_EQ(driver.Version, "* 12/01/2010");
+    EXPECT_EQ(driver.ExtraMessage, "LE only");
+    EXPECT_EQ(Check(driver), "");
+    EXPECT_FALSE(driver.IsLEEdition);
+    EXPECT_FALSE(driver.NetworkInstall);
+    EXPECT_EQ(driver.ExtraMessage, "");
 }
 
 TEST_F(DriverTest, DamagedEngineArchiveEndsTheStartWithItsError) {
-    p.InstallExe();
-    p.FullPackage("1\r\nN\r\nY\r\n");
+    root.Write("Parcelon\\parcelon.exe", "MZ");
+    Package("ORU.VER", "1\r\nN\r\nY\r\n");
+    Package("ORU.rtp", "patch data");
     TestArchive engine;
     engine.Members.push_back({.Name = "PATCHW32.DLL", .Data = ToBytes("engine")});
     engine.Members.push_back({.Name = "b.txt", .Data = ToBytes("second"), .Crc = 0x01020304});
-    p.Package("PATCHW32.mzp", ToString(engine.Build()));
-    TUpdateDriver driver(p.updateDir);
-    EXPECT_EQ(MessageOf<EPkwareZipError>([&] { p.Check(driver); }), "CRC check failed for 'b.txt'");
-    EXPECT_FALSE(p.InUpdate("PATCHW32.DLL"));
-    EXPECT_FALSE(p.InUpdate("b.txt"));
-}
-
-TEST_F(DriverTest, PackageFieldsForTheUpdateWindow) {
-    p.InstallExe();
-    p.FullPackage("* 12/01/2010\r\nY\r\nY\r\nY\r\n2\r\n1\r\nLE only\r\n");
-    TUpdateDriver driver(p.updateDir);
-    EXPECT_EQ(p.Check(driver, {p.installDir, "-nv", "y", "-p", "2"}), "");
-    EXPECT_TRUE(driver.IsLEEdition);
-    EXPECT_TRUE(driver.NetworkInstall);
-    EXPECT_EQ(driver.InstallDir, p.installDir);
-    EXPECT_EQ(driver.Version, "* 12/01/2010");
-    EXPECT_EQ(driver.ExtraMessage, "LE only");
-    EXPECT_EQ(driver.UpdateArchivePath, p.updateDir + "ORU.mcu");
-    EXPECT_EQ(driver.PatchArchivePath, p.updateDir + "ORU.rtp");
-    EXPECT_EQ(driver.ChosenRun(), TUpdateDriver::TRun::ArchiveAndPatch);
-
-    TUpdateDriver full(p.updateDir);
-    EXPECT_EQ(p.Check(full), "");
-    EXPECT_FALSE(full.IsLEEdition);
-    EXPECT_FALSE(full.NetworkInstall);
-    EXPECT_EQ(full.ExtraMessage, "");
-}
-
-TEST_F(DriverTest, NothingWantedMeansNoRun) {
-    p.InstallExe();
-    p.Package("ORU.VER", "1\r\n");
-    TUpdateDriver driver(p.updateDir);
-    EXPECT_EQ(p.Check(driver), "");
-    EXPECT_EQ(driver.ChosenRun(), TUpdateDriver::TRun::None);
-    p.Package("ORU.VER", "1\r\nY\r\nN\r\n");
-    p.Package("ORU.mcu", ZipOf({{"a", "a"}}));
-    EXPECT_EQ(p.Check(driver), "");
-    EXPECT_EQ(driver.ChosenRun(), TUpdateDriver::TRun::Archive);
+    Package("PATCHW32.mzp", ToString(engine.Build()));
+    TUpdateDriver driver(updateDir);
+    EXPECT_EQ(MessageOf<EPkwareZipError>([&] { Check(driver); }), "CRC check failed for 'b.txt'");
+    EXPECT_FALSE(InUpdate("PATCHW32.DLL"));
+    EXPECT_FALSE(InUpdate("b.txt"));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include "install/ChooseInstallation.h"
 #include "install/FindOruPathWindows.h"
 #include "install/ProductCatalogue.h"
 #include "platform/PathUtilsX.h"
@@ -13,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
 #include <random>
 
 namespace oru {
@@ -37,9 +35,6 @@ class TScriptedFinder : public TFindOruPathWindows {
 
 std::string ModuleFolder() {
     return ExtractFilePath(ModuleFileName(), true);
-}
-std::string ModuleName() {
-    return std::filesystem::path(ModuleFileName()).filename().string();
 }
 
 // Every finder gets a data folder name of its own, so marker files can also be
@@ -76,26 +71,27 @@ class FindOruPathTest : public ::testing::Test {
                     dataDir.substr(0, dataDir.size() - 1)); // stored without delimiter
     }
     void Marker(const std::string& folder, const std::string& name) {
-        std::filesystem::create_directories(folder + data);
-        std::ofstream(folder + data + name).close();
+        test::WriteWholeFile(folder + data + name, "");
     }
     size_t Located() const { return modal.OpenDialogs.size(); }
 };
 
 // One case of the rules that decide between the registered folders. Folders are
 // named by letter: m main, n network, c client, p the one picked in the locate
-// dialog, 0 none.
+// dialog, 0 none. A local installation takes its data and presort folders from
+// the registry, a network one keeps them beside it.
 struct TRuleCase {
     const char* name;
     char moduleIn;      // which registered folder the test program lies in
     bool main, network; // which registered folders exist
     std::vector<std::pair<char, const char*>> markers;
     bool startNetwork;
+    bool asProduct; // the test program is one of the product's executables
     uint8_t answer; // the choose dialog's
     bool pick;      // the locate dialog picks a folder rather than cancelling
     char expect;
     bool expectNetwork;
-    int asked, located;
+    int kind, asked, located;
 };
 
 void PrintTo(const TRuleCase& c, std::ostream* os) {
@@ -105,21 +101,24 @@ void PrintTo(const TRuleCase& c, std::ostream* os) {
 // One case per line reads as a table.
 // clang-format off
 const TRuleCase kRuleCases[] = {
-    {"ProgramInNetworkFolder", 'n', true, true, {{'m', "ORUServer"}}, false, 0, false, 'n', true, 0, 0},
-    {"ProgramInMainFolder", 'm', true, true, {}, true, 0, false, 'm', false, 0, 0},
-    {"ProgramInServerMainFolder", 'm', true, true, {{'m', "ORUServer"}}, false, 0, false, 'm', true, 0, 0},
-    {"ServerWinsOverLocal", 0, true, true, {{'n', "ORULocal"}, {'m', "ORUServer"}}, false, 0, false, 'm', true, 0, 0},
-    {"LocalMarker", 0, true, true, {{'n', "ORULocal"}}, false, 0, false, 'n', true, 0, 0},
-    {"ClientMarkerMeansNetwork", 0, true, true, {{'c', "ORUClient"}, {'m', "ORUSingle"}}, false, 0, false, 'n', true, 0, 0},
-    {"OnlyNetworkExists", 0, false, true, {}, false, 0, false, 'n', true, 0, 0},
-    {"OnlyMainExists", 0, true, false, {}, false, 0, false, 'm', false, 0, 0},
-    {"OnlyMainExistsKeepsNetworkFlag", 0, true, false, {}, true, 0, false, 'm', true, 0, 0},
-    {"SingleMarker", 0, true, true, {{'m', "ORUSingle"}}, true, 0, false, 'm', true, 0, 0},
-    {"BothAskedLocal", 0, true, true, {}, false, 1, false, 'm', false, 1, 0},
-    {"BothAskedNetwork", 0, true, true, {}, false, 2, false, 'n', true, 1, 0},
-    {"BothAskedCancelled", 0, true, true, {}, false, 0, false, '0', false, 1, 0},
-    {"NeitherLocated", 0, false, false, {}, false, 0, true, 'p', false, 0, 1},
-    {"NeitherLocateCancelled", 0, false, false, {}, false, 0, false, '0', false, 0, 1},
+    {"ProgramInNetworkFolder", 'n', true, true, {{'m', "ORUServer"}}, false, false, 0, false, 'n', true, 2, 0, 0},
+    {"ProgramInMainFolder", 'm', true, true, {}, true, false, 0, false, 'm', false, 1, 0, 0},
+    {"ProgramInServerMainFolder", 'm', true, true, {{'m', "ORUServer"}}, false, false, 0, false, 'm', true, 2, 0, 0},
+    {"ServerWinsOverLocal", 0, true, true, {{'n', "ORULocal"}, {'m', "ORUServer"}}, false, false, 0, false, 'm', true, 2, 0, 0},
+    {"LocalMarker", 0, true, true, {{'n', "ORULocal"}}, false, false, 0, false, 'n', true, 2, 0, 0},
+    {"ClientMarkerMeansNetwork", 0, true, true, {{'c', "ORUClient"}, {'m', "ORUSingle"}}, false, false, 0, false, 'n', true, 2, 0, 0},
+    {"OnlyNetworkExists", 0, false, true, {}, false, false, 0, false, 'n', true, 2, 0, 0},
+    {"OnlyMainExists", 0, true, false, {}, false, false, 0, false, 'm', false, 1, 0, 0},
+    {"OnlyMainExistsKeepsNetworkFlag", 0, true, false, {}, true, false, 0, false, 'm', true, 2, 0, 0},
+    {"SingleMarker", 0, true, true, {{'m', "ORUSingle"}}, true, false, 0, false, 'm', true, 2, 0, 0},
+    {"BothAskedLocal", 0, true, true, {}, false, false, 1, false, 'm', false, 1, 1, 0},
+    {"BothAskedNetwork", 0, true, true, {}, false, false, 2, false, 'n', true, 2, 1, 0},
+    {"BothAskedCancelled", 0, true, true, {}, false, false, 0, false, '0', false, 0, 1, 0},
+    {"NeitherLocated", 0, false, false, {}, false, false, 0, true, 'p', false, 1, 0, 1},
+    {"NeitherLocateCancelled", 0, false, false, {}, false, false, 0, false, '0', false, 0, 0, 1},
+    // Running as the product skips the rules (not the Server rule's network flag) and leaves the kind.
+    {"RunningAsTheProductFromMain", 0, true, true, {{'m', "ORUServer"}}, false, true, 0, false, 'm', false, 0, 0, 0},
+    {"RunningAsTheProductFromNetwork", 'n', true, true, {}, false, true, 0, false, 'n', true, 0, 0, 0},
 };
 // clang-format on
 
@@ -128,13 +127,13 @@ class FindOruPathRuleTest : public FindOruPathTest,
 
 TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
     const TRuleCase& c = GetParam();
-    const std::string picked = dir.MakeFolder("picked");
+    const std::string picked = dir.MakeFolder("picked"), tables = dir.MakeFolder("tables");
     if (c.moduleIn == 'm')
         mainDir = ModuleFolder();
     if (c.moduleIn == 'n')
         networkDir = ModuleFolder();
-    Register(c.main ? mainDir : dir.Dir() + "gone\\",
-             c.network ? networkDir : dir.Dir() + "gone2\\");
+    Register(c.main ? mainDir : dir.Dir() + "gone\\", c.network ? networkDir : dir.Dir() + "gone2\\");
+    product.Set("ORU_Presort_Path", tables);
     for (auto [where, name] : c.markers)
         Marker(where == 'm' ? mainDir : where == 'n' ? networkDir : clientDir, name);
     if (c.pick)
@@ -145,6 +144,12 @@ TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
 
     TScriptedFinder finder;
     Prepare(finder);
+    if (c.asProduct) {
+        std::string self = std::filesystem::path(ModuleFileName()).filename().string();
+        for (auto& ch : self) // the names compare in any case
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        finder.ExecutableNames = {"other.exe", self};
+    }
     finder.askAnswer = c.answer;
     finder.IsNetwork = c.startNetwork;
     finder.DataPath = "seed-data\\";
@@ -153,10 +158,10 @@ TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
 
     EXPECT_EQ(finder.asked, c.asked);
     EXPECT_EQ(Located(), static_cast<size_t>(c.located));
+    EXPECT_EQ(finder.InstallKind, c.kind);
     if (c.expect == '0') {
-        // Nothing found: the seeds come back and the kind stays unknown.
+        // Nothing found: the seeds come back.
         EXPECT_EQ(finder.InstallPath, "");
-        EXPECT_EQ(finder.InstallKind, 0);
         EXPECT_EQ(finder.DataPath, "seed-data\\");
         EXPECT_EQ(finder.PresortPath, "seed-presort\\");
         return;
@@ -164,118 +169,55 @@ TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
     const std::string install = c.expect == 'm' ? mainDir : c.expect == 'n' ? networkDir : picked;
     EXPECT_EQ(finder.InstallPath, install);
     EXPECT_EQ(finder.IsNetwork, c.expectNetwork);
-    EXPECT_EQ(finder.InstallKind, c.expectNetwork ? 2 : 1);
-    // A network installation keeps its data beside it, whatever ORU_DATA_PATH says.
     EXPECT_EQ(finder.DataPath, c.expectNetwork ? install + data : dataDir);
-    EXPECT_EQ(finder.PresortPath, install + "Presort Tables\\");
+    EXPECT_EQ(finder.PresortPath, c.expectNetwork ? install + "Presort Tables\\" : tables);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, FindOruPathRuleTest, ::testing::ValuesIn(kRuleCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FindOruPathTest, TheChoiceComesFromTheChooseDialog) {
-    Register(mainDir, networkDir);
-    std::vector<int> preselected;
-    modal.OnShowModal = [&](TForm& form) {
-        auto& dialog = static_cast<TfrmChooseExe&>(form);
-        preselected.push_back(dialog.rgChooseExe->ItemIndex());
-        dialog.rgChooseExe->ClickItem(1);
-        dialog.btnOK->Click();
-        return dialog.ModalResult();
-    };
-    TFindOruPathWindows chosen;
-    Prepare(chosen);
-    chosen.FindPaths();
-    EXPECT_EQ(modal.ModalForms, std::vector<std::string>{"ORU Parcelon"});
-    EXPECT_EQ(preselected, std::vector<int>{-1});
-    EXPECT_EQ(chosen.InstallPath, networkDir);
-    EXPECT_EQ(chosen.InstallKind, 2);
-
-    modal.OnShowModal = nullptr; // closed without a choice
-    TFindOruPathWindows cancelled;
-    Prepare(cancelled);
-    cancelled.FindPaths();
-    EXPECT_EQ(modal.ModalForms.size(), 2u);
-    EXPECT_EQ(cancelled.InstallPath, "");
-    EXPECT_EQ(cancelled.InstallKind, 0);
-}
-
-TEST_F(FindOruPathTest, RunningAsTheProductSkipsTheRulesAndLeavesTheKind) {
-    Register(mainDir, networkDir);
-    Marker(mainDir, "ORUServer");
-    std::string self = ModuleName();
-    for (auto& ch : self)
-        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    TScriptedFinder fromMain;
-    Prepare(fromMain);
-    fromMain.ExecutableNames = {"other.exe", self};
-    fromMain.FindPaths();
-    EXPECT_EQ(fromMain.InstallPath, mainDir); // not the Server rule's network flag
-    EXPECT_FALSE(fromMain.IsNetwork);
-    EXPECT_EQ(fromMain.InstallKind, 0);
-    EXPECT_EQ(fromMain.DataPath, dataDir);
-
-    product.Set("ORU_NETWORK_PATH", ModuleFolder());
-    TScriptedFinder fromNetwork;
-    Prepare(fromNetwork);
-    fromNetwork.ExecutableNames = {self};
-    fromNetwork.FindPaths();
-    EXPECT_EQ(fromNetwork.InstallPath, ModuleFolder());
-    EXPECT_TRUE(fromNetwork.IsNetwork);
-    EXPECT_EQ(fromNetwork.InstallKind, 0);
-    EXPECT_EQ(fromNetwork.asked + fromMain.asked, 0);
-    EXPECT_EQ(Located(), 0u);
-}
-
-TEST_F(FindOruPathTest, LocalInstallationFoldersFromRegistryOrBesideIt) {
+// A registered data or presort folder that is gone gives way to the one beside
+// the installation.
+TEST_F(FindOruPathTest, GoneDataFoldersGiveWayToTheOnesBesideTheInstallation) {
     Register(mainDir, dir.Dir() + "gone\\");
-    std::string tables = dir.MakeFolder("tables");
-    product.Set("ORU_Presort_Path", tables);
-    TScriptedFinder registered;
-    Prepare(registered);
-    registered.FindPaths();
-    EXPECT_EQ(registered.DataPath, dataDir);
-    EXPECT_EQ(registered.PresortPath, tables);
-
     product.Set("ORU_DATA_PATH", dir.Dir() + "no-data\\");
     product.Set("ORU_Presort_Path", dir.Dir() + "no-tables\\");
-    TScriptedFinder fallback;
-    Prepare(fallback);
-    fallback.FindPaths();
-    EXPECT_EQ(fallback.DataPath, mainDir + data);
-    EXPECT_EQ(fallback.PresortPath, mainDir + "Presort Tables\\");
+    TScriptedFinder finder;
+    Prepare(finder);
+    finder.FindPaths();
+    EXPECT_EQ(finder.DataPath, mainDir + data);
+    EXPECT_EQ(finder.PresortPath, mainDir + "Presort Tables\\");
 }
 
-TEST_F(FindOruPathTest, SeededFolderTakesTheShortPath) {
-    Register(dir.Dir() + "gone\\", networkDir); // would give the network folder if read
+// A seed is used without a look at the registry: an existing folder only fills
+// the empty paths (with the catalogue's data folder), one that is gone comes back
+// as it was.
+TEST_F(FindOruPathTest, ASeededFolderTakesTheShortPath) {
     TScriptedFinder seeded;
     Prepare(seeded);
     seeded.InstallPath = mainDir;
     seeded.PresortPath = "kept\\";
     seeded.InstallKind = 2;
-    SetProductKind(3); // Stampwise: the catalogue now answers "Data\"
+    SetProductKind(3); // Stampwise: the catalogue answers "Data\"
     seeded.FindPaths();
     EXPECT_EQ(seeded.InstallPath, mainDir);
     EXPECT_EQ(seeded.DataPath, mainDir + "Data\\");
     EXPECT_EQ(seeded.PresortPath, "kept\\");
     EXPECT_TRUE(seeded.IsNetwork);
     EXPECT_EQ(seeded.InstallKind, 2);
-}
 
-TEST_F(FindOruPathTest, SeededFolderThatIsGoneComesBackUnchangedWithoutRegistryRead) {
-    TScriptedFinder seeded;
-    Prepare(seeded);
-    seeded.InstallPath = dir.Dir() + "removed\\";
-    seeded.InstallKind = 1;
-    seeded.IsNetwork = true;
-    seeded.FindPaths();
-    EXPECT_EQ(seeded.InstallPath, dir.Dir() + "removed\\");
-    EXPECT_EQ(seeded.DataPath, "");
-    EXPECT_EQ(seeded.PresortPath, "");
-    EXPECT_FALSE(seeded.IsNetwork);
-    EXPECT_EQ(seeded.InstallKind, 1);
-    // Reading would have created the product's Paths key.
-    EXPECT_FALSE(product.KeyExists());
+    TScriptedFinder gone;
+    Prepare(gone);
+    gone.InstallPath = dir.Dir() + "removed\\";
+    gone.InstallKind = 1;
+    gone.IsNetwork = true;
+    gone.FindPaths();
+    EXPECT_EQ(gone.InstallPath, dir.Dir() + "removed\\");
+    EXPECT_EQ(gone.DataPath, "");
+    EXPECT_EQ(gone.PresortPath, "");
+    EXPECT_FALSE(gone.IsNetwork);
+    EXPECT_EQ(gone.InstallKind, 1);
+    EXPECT_FALSE(product.KeyExists()); // reading would have created the product's key
 }
 
 TEST(ReadPathsValue, CreatesMissingKeyAndReadsOnlyPlainStrings) {
@@ -284,150 +226,31 @@ TEST(ReadPathsValue, CreatesMissingKeyAndReadsOnlyPlainStrings) {
     EXPECT_TRUE(product.KeyExists());
     product.Set("ORU_PATH", "C:\\Apps\\");
     product.Set("Expand", "%TEMP%", REG_EXPAND_SZ);
-    product.Set("Dword", "abc", REG_DWORD);
     EXPECT_EQ(ReadPathsValue(product.Name(), "ORU_PATH"), "C:\\Apps\\");
     EXPECT_EQ(ReadPathsValue(product.Name(), "Expand"), "");
-    EXPECT_EQ(ReadPathsValue(product.Name(), "Dword"), "");
 }
 
+// What the locate dialog finds is in the rule table; here, what it asks.
 TEST(LocateProgram, AsksForTheProductsExecutableStartingOnTheDesktop) {
     ResetProductCatalogue();
     SetProductKind(3);
-    TScratch dir("locate");
-    std::string file = dir.Write("StampwisePro.exe", "");
     TModalRecorder modal;
-    modal.OnOpenDialog = [&](TOpenDialog& dialog) {
-        dialog.FileName = file;
-        return true;
-    };
-    EXPECT_EQ(LocateProgram(), dir.Dir());
-    modal.OnOpenDialog = nullptr;
     EXPECT_EQ(LocateProgram(), "");
     ResetProductCatalogue();
-
-    ASSERT_EQ(modal.OpenDialogs.size(), 2u);
-    const TOpenDialogSettings& asked = modal.OpenDialogs[0];
-    EXPECT_EQ(asked.Title, "Locate StampwisePro.exe");
-    EXPECT_EQ(asked.Filter, "StampwisePro.exe program|StampwisePro.exe");
-    EXPECT_EQ(asked.FilterIndex, 1);
-    EXPECT_EQ(asked.DefaultExt, "exe");
-    EXPECT_EQ(asked.FileName, "StampwisePro.exe");
-    EXPECT_EQ(asked.Options, ofHideReadOnly | ofNoChangeDir | ofPathMustExist | ofFileMustExist);
-    EXPECT_FALSE(asked.InitialDir.empty());
-    EXPECT_EQ(asked.InitialDir, DesktopFolder());
+    ASSERT_EQ(modal.OpenDialogs.size(), 1u);
+    EXPECT_EQ(modal.OpenDialogs[0].Title, "Locate StampwisePro.exe");
+    EXPECT_EQ(modal.OpenDialogs[0].Filter, "StampwisePro.exe program|StampwisePro.exe");
+    EXPECT_FALSE(DesktopFolder().empty());
+    EXPECT_EQ(modal.OpenDialogs[0].InitialDir, DesktopFolder());
 }
 
 TEST(ModuleFiles, StoredFileNameRestoresTheSpellingOnDisk) {
     TScratch dir("stored");
-    std::string file = dir.Write("MixedCase.Dll", "x");
-    std::string asked = dir.Dir() + "MIXEDCASE.DLL";
-    EXPECT_EQ(StoredFileName(asked), file);
+    const std::string file = dir.Write("MixedCase.Dll", "x");
+    EXPECT_EQ(StoredFileName(dir.Dir() + "MIXEDCASE.DLL"), file);
     dir.MakeFolder("SubFolder");
     EXPECT_EQ(StoredFileName(dir.Dir() + "SUBFOLDER"), dir.Dir() + "SUBFOLDER");
     EXPECT_EQ(StoredFileName(dir.Dir() + "missing.dll"), dir.Dir() + "missing.dll");
-}
-
-TEST(ModuleFiles, LocalNamesHaveNoUniversalForm) {
-    TScratch dir("unc");
-    std::string file = dir.Write("a.exe", "x");
-    EXPECT_EQ(UniversalFileName(file), file);
-    EXPECT_EQ(UniversalFileName(""), "");
-}
-
-// The catalogue's getters driving the finder, pointed at a test product key.
-class TRedirectedFinder : public TFindOruPathWindows {
-  public:
-    static inline std::string productKey;
-    static inline std::string seenProduct;
-    static inline uint8_t answer = 0;
-    static inline int asked = 0;
-
-    void FindPaths() override {
-        seenProduct = RegistryProductName;
-        RegistryProductName = productKey;
-        TFindOruPathWindows::FindPaths();
-    }
-    uint8_t AskInstallation() override {
-        ++asked;
-        return answer;
-    }
-};
-
-class CatalogueFinderTest : public ::testing::Test {
-  protected:
-    TModalRecorder modal; // nothing here may reach a real dialog
-    TScratch dir{"getter"};
-    TTestProduct product;
-
-    void SetUp() override {
-        ResetProductCatalogue();
-        TRedirectedFinder::productKey = product.Name();
-        TRedirectedFinder::asked = 0;
-        SetFindOruPathFactory([] { return std::make_unique<TRedirectedFinder>(); });
-        product.Set("ORU_PATH", dir.MakeFolder("main"));
-        product.Set("ORU_NETWORK_PATH", dir.MakeFolder("net"));
-    }
-    void TearDown() override {
-        SetFindOruPathFactory(nullptr);
-        ResetProductCatalogue();
-    }
-};
-
-TEST_F(CatalogueFinderTest, SecondCallAsksNothingAndReturnsTheSameFolders) {
-    SetProductKind(5);
-    TRedirectedFinder::answer = 1;
-    std::string data, second, install;
-    bool network = false;
-    GetInstallationPaths(data, second, network, install);
-    EXPECT_EQ(TRedirectedFinder::seenProduct, "ORU Datawright");
-    EXPECT_EQ(TRedirectedFinder::asked, 1);
-    EXPECT_EQ(install, dir.Dir() + "main\\");
-    EXPECT_EQ(second, install + "Data\\");
-
-    // Even with the registry emptied, the cached folder answers.
-    product.Set("ORU_PATH", "");
-    product.Set("ORU_NETWORK_PATH", "");
-    std::string data2, second2, install2;
-    GetInstallationPaths(data2, second2, network, install2);
-    EXPECT_EQ(TRedirectedFinder::asked, 1);
-    EXPECT_EQ(install2, install);
-    EXPECT_EQ(data2, data);
-    EXPECT_EQ(second2, second);
-}
-
-TEST_F(CatalogueFinderTest, SearchThatFoundNothingIsRepeated) {
-    SetProductKind(1);
-    TRedirectedFinder::answer = 0;
-    std::string data, presort, install;
-    bool network = false;
-    GetInstallationPaths(data, presort, network, install);
-    EXPECT_EQ(install, "");
-    EXPECT_EQ(TRedirectedFinder::asked, 1);
-
-    TRedirectedFinder::answer = 2;
-    GetInstallationPaths(data, presort, network, install);
-    EXPECT_EQ(TRedirectedFinder::asked, 2);
-    EXPECT_EQ(install, dir.Dir() + "net\\");
-    EXPECT_TRUE(network);
-    EXPECT_EQ(presort, install + "Presort Tables\\");
-}
-
-TEST(WindowsFinderWiring, GettersUseTheWindowsFinder) {
-    TModalRecorder modal;
-    TScratch dir("wiring");
-    TTestProduct codewell("Codewell");
-    codewell.Set("ORU_PATH", dir.MakeFolder("cw"));
-    ResetProductCatalogue();
-    UseWindowsInstallationFinder();
-    SetProductKind(4);
-    std::string data, second, install;
-    bool network = false;
-    GetInstallationPaths(data, second, network, install);
-    SetFindOruPathFactory(nullptr);
-    ResetProductCatalogue();
-    EXPECT_EQ(install, dir.Dir() + "cw\\");
-    EXPECT_EQ(second, install + "Data\\");
-    EXPECT_FALSE(network);
 }
 
 } // namespace

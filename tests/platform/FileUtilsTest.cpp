@@ -15,25 +15,24 @@ using namespace oru;
 using oru::test::MessageOf;
 
 TEST(ErrorMessage, BuilderJoinsContextDetailAndCode) {
-    EXPECT_EQ(BuildErrorMessage("Cannot open", "Not found.", 2, "%d"),
-              "Cannot open.\r\nNot found (2)");
-    EXPECT_EQ(BuildErrorMessage("Ends with one.", "x", 5, "%d"), "Ends with one.\r\nx (5)");
-    EXPECT_EQ(BuildErrorMessage("", "Only detail", 0, ""), "Only detail");
-    EXPECT_EQ(BuildErrorMessage("c", "two..", 1, nullptr), "c.\r\ntwo."); // one stop only
-    EXPECT_EQ(BuildErrorMessage("c", "hex", 255, "%X"), "c.\r\nhex (FF)");
-}
-
-TEST(ErrorMessage, MissingDetailBecomesTheGenericFailureText) {
-    std::string generic = SystemErrorMessage(ErrorCodeFail);
-    EXPECT_FALSE(generic.empty());
-    EXPECT_NE(generic.back(), '.');
-    EXPECT_EQ(BuildErrorMessage("c", "", 7, nullptr), "c.\r\n" + generic);
+    const std::string generic = SystemErrorMessage(ErrorCodeFail);
+    ASSERT_FALSE(generic.empty());
+    const std::tuple<const char*, const char*, int, const char*, std::string> rows[] = {
+        {"Cannot open", "Not found.", 2, "%d", "Cannot open.\r\nNot found (2)"},
+        {"Ends with one.", "x", 5, "%d", "Ends with one.\r\nx (5)"},
+        {"", "Only detail", 0, "", "Only detail"},
+        {"c", "two..", 1, nullptr, "c.\r\ntwo."}, // one stop only
+        {"c", "hex", 255, "%X", "c.\r\nhex (FF)"},
+        {"c", "", 7, nullptr, "c.\r\n" + generic}, // no detail: the generic failure text
+    };
+    for (const auto& [context, detail, code, format, message] : rows)
+        EXPECT_EQ(BuildErrorMessage(context, detail, code, format), message);
     EXPECT_EQ(AppendSystemError("Something failed", 0), "Something failed.\r\n" + generic);
 }
 
 TEST(ErrorMessage, SystemTextIsTrimmedAndKeepsTheLastError) {
     SetLastOsError(13);
-    std::string text = SystemErrorMessage(2);
+    const std::string text = SystemErrorMessage(2);
     EXPECT_EQ(GetLastOsError(), 13);
     ASSERT_FALSE(text.empty());
     EXPECT_GT(static_cast<unsigned char>(text.back()), ' ');
@@ -46,9 +45,9 @@ namespace {
 // Folders live in a set; every creation is recorded.
 class FakeFileUtils : public TFileUtils {
   public:
-    std::set<std::string> folders;
-    std::set<std::string> refused;
+    std::set<std::string> folders{"root"}, refused{"root\\blocked"};
     std::vector<std::string> created;
+    FileErrorKind lastKind = FileErrorKind::Generic;
 
     bool CreateDirectory(const std::string& path) override {
         if (refused.count(path))
@@ -63,7 +62,6 @@ class FakeFileUtils : public TFileUtils {
         throw EFileError(message, 99);
     }
     void GetFileTimes(const std::string&, TFileTimes&) override {}
-    FileErrorKind lastKind = FileErrorKind::Generic;
 };
 
 class Replaced : public ::testing::Test {
@@ -75,43 +73,31 @@ class Replaced : public ::testing::Test {
 
 } // namespace
 
-TEST_F(Replaced, ForceDirectoriesCreatesMissingLevelsTopDown) {
-    fake.folders = {"root"};
+TEST_F(Replaced, ForceDirectoriesCreatesMissingLevelsTopDownAndStopsAtARefusal) {
     EXPECT_TRUE(ForceDirectories("root\\a\\b\\"));
-    EXPECT_EQ(fake.created, (std::vector<std::string>{"root\\a", "root\\a\\b"}));
-    fake.created.clear();
     EXPECT_TRUE(ForceDirectories("root\\a\\b"));
     EXPECT_TRUE(ForceDirectories(""));
-    EXPECT_TRUE(fake.created.empty());
-}
-
-TEST_F(Replaced, ForceDirectoriesStopsBelowALevelThatCannotBeMade) {
-    fake.folders = {"root"};
-    fake.refused = {"root\\blocked"};
+    EXPECT_EQ(fake.created, (std::vector<std::string>{"root\\a", "root\\a\\b"}));
     EXPECT_FALSE(ForceDirectories("root\\blocked\\x\\y"));
-    EXPECT_TRUE(fake.created.empty());
-
+    EXPECT_EQ(fake.created.size(), 2u);
     EXPECT_EQ(MessageOf<EFileError>([] { CheckForceDirectories("root\\blocked\\x"); }),
               "Cannot create the directory 'root\\blocked\\x'");
     EXPECT_EQ(fake.lastKind, FileErrorKind::Generic);
 }
 
 TEST_F(Replaced, RaisersFormatOnlyTheFileName) {
-    auto message = [](auto raise, const std::string& name) {
-        return MessageOf<EFileError>([&] { raise(name); });
+    const std::tuple<void (*)(const std::string&), FileErrorKind, const char*> rows[] = {
+        {RaiseOpenError, FileErrorKind::Open, "Cannot open the file '100%d %s %n.txt'"},
+        {RaiseReadError, FileErrorKind::Read, "Error reading file '100%d %s %n.txt'"},
+        {RaiseSeekError, FileErrorKind::Seek, "File seek error in '100%d %s %n.txt'"},
+        {RaiseWriteError, FileErrorKind::Write, "Error writing to the file '100%d %s %n.txt'"},
     };
-    EXPECT_EQ(message(RaiseOpenError, "a"), "Cannot open the file 'a'");
-    EXPECT_EQ(fake.lastKind, FileErrorKind::Open);
-    EXPECT_EQ(message(RaiseReadError, "b"), "Error reading file 'b'");
-    EXPECT_EQ(fake.lastKind, FileErrorKind::Read);
-    EXPECT_EQ(message(RaiseSeekError, "c"), "File seek error in 'c'");
-    EXPECT_EQ(fake.lastKind, FileErrorKind::Seek);
-    EXPECT_EQ(message(RaiseWriteError, "d"), "Error writing to the file 'd'");
-    EXPECT_EQ(fake.lastKind, FileErrorKind::Write);
     // Percent signs in names are text, never formatting.
-    EXPECT_EQ(message(RaiseOpenError, "100%d %s %n.txt"), "Cannot open the file '100%d %s %n.txt'");
-    EXPECT_EQ(MessageOf<EFileError>(
-                  [] { RaiseFileError(FileErrorKind::Lock, "f", "%s and %s, 50%% %d"); }),
+    for (const auto& [raise, kind, message] : rows) {
+        EXPECT_EQ(MessageOf<EFileError>([raise = raise] { raise("100%d %s %n.txt"); }), message);
+        EXPECT_EQ(fake.lastKind, kind);
+    }
+    EXPECT_EQ(MessageOf<EFileError>([] { RaiseFileError(FileErrorKind::Lock, "f", "%s and %s, 50%% %d"); }),
               "f and f, 50% %d");
 }
 

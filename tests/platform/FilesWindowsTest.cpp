@@ -1,5 +1,5 @@
-// What only the Windows TFile has: sharing, the creation record the hook sees,
-// delete-on-close, the lock region, and the system and Windows folders.
+// What only the Windows TFile has: sharing, delete-on-close, the lock region, and
+// the system and Windows folders.
 #include <windows.h>
 
 #include "platform/Files.h"
@@ -7,12 +7,11 @@
 
 #include "support/Files.h"
 #include "support/Scratch.h"
+#include "support/SystemFolders.h"
 
 #include <gtest/gtest.h>
 
 using namespace oru;
-using oru::test::TScratch;
-using oru::test::WriteWholeFile;
 
 namespace {
 bool Opens(const std::string& name, uint16_t mode) {
@@ -27,28 +26,26 @@ bool Opens(const std::string& name, uint16_t mode) {
 } // namespace
 
 TEST(WindowsFile, SharingCodesDecideWhoElseMayOpen) {
-    TScratch dir;
-    std::string name = dir.Dir() + "s.bin";
-    WriteWholeFile(name, "x");
-    const uint16_t read = fmOpenRead | fmShareDenyNone, write = fmOpenWrite | fmShareDenyNone;
-    struct Case {
-        uint16_t first;
-        bool othersRead, othersWrite;
+    oru::test::TScratch dir;
+    const std::string name = dir.Write("s.bin", "x");
+    const std::tuple<uint16_t, bool, bool> rows[] = {
+        // the first opener's mode; whether others may then read, write
+        {fmOpenRead, false, false},
+        {fmOpenRead | fmShareExclusive, false, false},
+        {fmOpenRead | fmShareDenyWrite, true, false},
+        {fmOpenWrite | fmShareDenyRead, false, true},
+        {fmOpenRead | fmShareDenyNone, true, true},
     };
-    for (Case c :
-         {Case{fmOpenRead, false, false}, Case{fmOpenRead | fmShareExclusive, false, false},
-          Case{fmOpenRead | fmShareDenyWrite, true, false},
-          Case{fmOpenWrite | fmShareDenyRead, false, true},
-          Case{fmOpenRead | fmShareDenyNone, true, true}}) {
-        TFile f(name, c.first);
-        EXPECT_EQ(Opens(name, read), c.othersRead) << std::hex << c.first;
-        EXPECT_EQ(Opens(name, write), c.othersWrite) << std::hex << c.first;
+    for (const auto& [first, othersRead, othersWrite] : rows) {
+        TFile f(name, first);
+        EXPECT_EQ(Opens(name, fmOpenRead | fmShareDenyNone), othersRead) << std::hex << first;
+        EXPECT_EQ(Opens(name, fmOpenWrite | fmShareDenyNone), othersWrite) << std::hex << first;
     }
 }
 
 TEST(WindowsFile, DeleteOnCloseAddsDeleteSharing) {
-    TScratch dir;
-    std::string name = dir.Dir() + "gone.tmp";
+    oru::test::TScratch dir;
+    const std::string name = dir.Dir() + "gone.tmp";
     DWORD share = 0;
     {
         TFile f(name, FileFlagsNormalSequential | FileFlagDeleteOnClose, fmCreate,
@@ -59,26 +56,23 @@ TEST(WindowsFile, DeleteOnCloseAddsDeleteSharing) {
     EXPECT_FALSE(FileExists(name));
 }
 
+// The lock is the byte at 2^64 - 2, so the whole 32-bit range of data stays free
+// for others.
 TEST(WindowsFile, LockHoldsTheByteBeyondAnyDataUntilClose) {
-    TScratch dir;
-    std::string name = dir.Dir() + "l.bin";
-    WriteWholeFile(name, "abc");
+    oru::test::TScratch dir;
+    const std::string name = dir.Write("l.bin", "abc");
     TFile holder(name, fmLockOnOpen | fmShareDenyNone | fmOpenReadWrite);
-    TFileHandle other(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr));
+    TFileHandle other(::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(other);
     const DWORD now = LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
-    // The whole 32-bit range of data stays free for others...
     OVERLAPPED ov = {};
     EXPECT_TRUE(::LockFileEx(other.Get(), now, 0, MAXDWORD, 0, &ov));
     EXPECT_TRUE(::UnlockFileEx(other.Get(), 0, MAXDWORD, 0, &ov));
-    // ...but not the byte at 2^64 - 2.
     ov.Offset = 0xFFFFFFFE;
     ov.OffsetHigh = 0xFFFFFFFF;
     EXPECT_FALSE(::LockFileEx(other.Get(), now, 0, 1, 0, &ov));
     holder.Close();
-    EXPECT_FALSE(holder.Locked());
     EXPECT_TRUE(::LockFileEx(other.Get(), now, 0, 1, 0, &ov));
     // Unlocking what this object does not hold is an error of its own kind.
     TFile plain(name, fmOpenRead | fmShareDenyNone);
@@ -86,12 +80,9 @@ TEST(WindowsFile, LockHoldsTheByteBeyondAnyDataUntilClose) {
 }
 
 TEST(WindowsFolders, SystemAndWindowsFoldersEndWithADelimiter) {
-    char sys[MAX_PATH + 1] = {}, win[MAX_PATH + 1] = {};
-    ::GetSystemDirectoryA(sys, sizeof sys);
-    ::GetWindowsDirectoryA(win, sizeof win);
-    EXPECT_EQ(GetSystemFolder(), std::string(sys) + "\\");
-    EXPECT_EQ(GetWindowsFolder(false), std::string(win) + "\\");
-    std::string shared = GetWindowsFolder(true);
+    EXPECT_EQ(GetSystemFolder(), oru::test::SystemFolder());
+    EXPECT_EQ(GetWindowsFolder(false), oru::test::WindowsFolder());
+    const std::string shared = GetWindowsFolder(true);
     ASSERT_FALSE(shared.empty());
     EXPECT_EQ(shared.back(), '\\');
     EXPECT_TRUE(DirectoryExists(shared));

@@ -1,29 +1,23 @@
 // Path rules and the Windows answers: long names, the temporary folder, shell folders.
 #include <windows.h>
 
+#include "platform/FileUtilsX.h"
 #include "platform/PathUtilsWindows.h"
 
-#include "support/Files.h"
 #include "support/Scratch.h"
-#include "platform/FileUtilsX.h"
 
 #include <gtest/gtest.h>
 
 using namespace oru;
-using oru::test::TScratch;
-using oru::test::WriteWholeFile;
 
-TEST(PathRules, FolderPartEndsAtBackslashOrColonOnly) {
-    EXPECT_EQ(ExtractFilePath("C:\\dir\\file.txt"), "C:\\dir\\");
-    EXPECT_EQ(ExtractFilePath("C:\\dir\\file.txt", false), "C:\\dir");
-    EXPECT_EQ(ExtractFilePath("C:file.txt"), "C:");
-    EXPECT_EQ(ExtractFilePath("C:\\", false), "C:");
-    EXPECT_EQ(ExtractFilePath("a/b/c.txt"), "");
-    EXPECT_EQ(ExtractFilePath("x\\a/b"), "x\\");
-    EXPECT_EQ(ExtractFilePath("name"), "");
-}
-
-TEST(PathRules, TrailingDelimiterKeepsEmptyOnlyWhenAsked) {
+TEST(PathRules, FolderPartEndsAtBackslashOrColonOnlyAndEmptyGetsADelimiterOnlyWhenAsked) {
+    const std::tuple<const char*, bool, const char*> folders[] = {
+        {"C:\\dir\\file.txt", true, "C:\\dir\\"}, {"C:\\dir\\file.txt", false, "C:\\dir"},
+        {"C:file.txt", true, "C:"},               {"C:\\", false, "C:"},
+        {"a/b/c.txt", true, ""},                  {"x\\a/b", true, "x\\"},
+    };
+    for (const auto& [path, withDelimiter, folder] : folders)
+        EXPECT_EQ(ExtractFilePath(path, withDelimiter), folder) << path;
     EXPECT_EQ(IncludeTrailingDelimiter(""), "");
     EXPECT_EQ(IncludeTrailingDelimiter("", false), "\\");
     EXPECT_EQ(IncludeTrailingDelimiter("C:\\a"), "C:\\a\\");
@@ -31,42 +25,27 @@ TEST(PathRules, TrailingDelimiterKeepsEmptyOnlyWhenAsked) {
     EXPECT_EQ(IncludeTrailingDelimiter("a/"), "a/\\");
 }
 
-TEST(LongPath, ShortFolderNamesBecomeLong) {
-    TScratch dir;
-    std::string longDir = dir.Dir() + "A Rather Long Folder Name";
-    ASSERT_TRUE(ForceDirectories(longDir + "\\Second Long Level"));
-    std::string full = longDir + "\\Second Long Level";
+// Nothing in the program asks for a long name but the temporary folder; the
+// short-name case and the paths that must come back unchanged are enough.
+TEST(LongPath, ShortFolderNamesBecomeLongAndOtherPathsStay) {
+    oru::test::TScratch dir;
+    const std::string full = dir.Dir() + "A Rather Long Folder Name\\Second Long Level";
+    ASSERT_TRUE(ForceDirectories(full));
     char shortName[MAX_PATH + 1] = {};
-    DWORD n = ::GetShortPathNameA(full.c_str(), shortName, sizeof shortName);
-    ASSERT_GT(n, 0u);
+    ASSERT_GT(::GetShortPathNameA(full.c_str(), shortName, sizeof shortName), 0u);
     ASSERT_NE(std::string(shortName), full) << "no short names on this file system";
-    // The expected long form starts from the long form of the scratch folder itself.
-    std::string expected =
-        PathUtils().LongPathName(dir.Dir()) + "A Rather Long Folder Name\\Second Long Level\\";
+    const std::string expected = PathUtils().LongPathName(dir.Dir()) + "A Rather Long Folder Name\\Second Long Level\\";
     EXPECT_EQ(PathUtils().LongPathName(shortName), expected);
-    EXPECT_EQ(PathUtils().LongPathName(std::string(shortName) + "\\"), expected);
-}
-
-TEST(LongPath, OtherPathsComeBackUnchanged) {
-    TScratch dir;
-    WriteWholeFile(dir.Dir() + "file.txt", "x");
-    EXPECT_EQ(PathUtils().LongPathName(""), "");
-    EXPECT_EQ(PathUtils().LongPathName("C:\\"), "C:\\");
-    EXPECT_EQ(PathUtils().LongPathName("C:"), "C:");
-    EXPECT_EQ(PathUtils().LongPathName("\\\\server\\share\\"), "\\\\server\\share\\");
-    EXPECT_EQ(PathUtils().LongPathName(dir.Dir() + "missing\\deeper"), dir.Dir() + "missing\\deeper");
-    EXPECT_EQ(PathUtils().LongPathName(dir.Dir() + "file.txt"), dir.Dir() + "file.txt");
-    // A wildcard must not be answered with whatever entry matches it.
-    EXPECT_EQ(PathUtils().LongPathName(dir.Dir() + "*"), dir.Dir() + "*");
+    for (const std::string path : {std::string(), std::string("C:\\"), std::string("\\\\server\\share\\"),
+                                   dir.Dir() + "missing\\deeper", dir.Dir() + "*"}) // no match for a wildcard
+        EXPECT_EQ(PathUtils().LongPathName(path), path);
 }
 
 TEST(SystemPaths, TemporaryFolderIsTheLongFormWithADelimiter) {
     char raw[MAX_PATH + 1] = {};
     ASSERT_GT(::GetTempPathA(sizeof raw, raw), 0u);
-    std::string temp = GetTempFolder();
-    EXPECT_EQ(temp, IncludeTrailingDelimiter(PathUtils().LongPathName(raw)));
-    EXPECT_EQ(temp.back(), '\\');
-    EXPECT_TRUE(DirectoryExists(temp));
+    EXPECT_EQ(GetTempFolder(), IncludeTrailingDelimiter(PathUtils().LongPathName(raw)));
+    EXPECT_TRUE(DirectoryExists(GetTempFolder()));
 }
 
 // Nothing in the program asks for these yet; one answer each is enough.
