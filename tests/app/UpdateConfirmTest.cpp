@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 using namespace oru;
 using namespace oru::test;
 
@@ -114,6 +118,50 @@ TEST_F(ConfirmFormTest, PackageWantingNothingOpensTheUpdateWindowReadyToClose) {
             EXPECT_EQ(form.Perform(WM_QUERYENDSESSION, 0, 0), 1);
         }
         EXPECT_FALSE(IsWindow(updateWindow));
+    }
+}
+
+// The banner must be on the screen during the pause, not after it: a watcher
+// thread notes when the update window first shows, and the run may end no sooner
+// than the pause after that.
+TEST_F(ConfirmFormTest, ThePauseComesAfterTheUpdateWindowIsShown) {
+    using Clock = std::chrono::steady_clock;
+    root.Write("Parcelon\\parcelon.exe", "MZ");
+    Package("ORU.VER", "01.23.00.00\r\nN\r\nN\r\n");
+    TConfirmUpdateArgs args = Parcelon();
+    args.PauseMilliseconds = 2500;
+
+    const DWORD formThread = GetCurrentThreadId();
+    std::atomic<bool> done{false}, seen{false};
+    Clock::time_point shownAt;
+    std::thread watcher([&] {
+        while (!done && !seen) {
+            bool seenNow = false;
+            EnumThreadWindows(
+                formThread,
+                [](HWND w, LPARAM flag) {
+                    // Not GetWindowText: it would wait for the form thread, which joins us.
+                    wchar_t title[64] = {};
+                    InternalGetWindowText(w, title, 64);
+                    if (IsWindowVisible(w) && std::wstring(title) == L"ORU Parcelon Update")
+                        *reinterpret_cast<bool*>(flag) = true;
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&seenNow));
+            if (seenNow) {
+                shownAt = Clock::now();
+                seen = true;
+            }
+            Sleep(5);
+        }
+    });
+    {
+        TfrmConfirmUpdate form(args);
+        const auto endedAt = Clock::now();
+        done = true;
+        watcher.join();
+        ASSERT_TRUE(seen) << "the update window was never shown during the run";
+        EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(endedAt - shownAt).count(), 2400);
     }
 }
 
