@@ -5,7 +5,6 @@
 // it, leak or make it write outside its destination; those that break its rules are
 // refused as invalid, and members that Python's zipfile can read must come out with
 // the same size where the CRC-32 agrees.
-#include "archive/OruZlib.h"
 #include "archive/PkwareZip.h"
 
 #include "ArchiveTestSupport.h"

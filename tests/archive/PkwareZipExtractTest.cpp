@@ -1,4 +1,5 @@
 #include "archive/CompressionUtils.h"
+#include "archive/OruZlib.h"
 #include "archive/PkwareZip.h"
 #include "platform/FileUtilsX.h"
 
@@ -42,6 +43,14 @@ class PkwareZipExtract : public ::testing::Test {
         item.Extract(&info);
     }
     std::vector<std::string> Output() { return test::ListTree(out_.Root()); }
+    // A whole archive run into the output folder, given as the callers give it: with a
+    // trailing "\".
+    void ExtractAll(const TestArchive& a, std::vector<std::string>& files,
+                    const std::string& dest = "") {
+        test::WriteWholeFile(dir_.File("all.zip"), a.Build());
+        ExtractZipFile(dir_.File("all.zip"), files, dest.empty() ? Dest() : dest);
+    }
+    std::string Dest() const { return out_.Root().string() + "\\"; }
 
     test::TScratch dir_;
     test::TScratch out_;
@@ -250,6 +259,69 @@ TEST_F(PkwareZipExtract, ProgressRestartsForEveryMember) {
         ASSERT_FALSE(seen.empty());
         EXPECT_LT(seen.front().first, size);
         EXPECT_EQ(seen.back(), std::make_pair(size, size));
+    }
+}
+
+using ExtractZipFileTest = PkwareZipExtract;
+
+TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
+    TestArchive a;
+    a.Members.push_back({.Name = "docs/", .Data = {}});
+    a.Members.push_back({.Name = "docs/a.txt", .Data = test::ToBytes("alpha")});
+    a.Members.push_back(
+        {.Name = "Tables\\New.dat", .Data = test::PatternBytes(70000), .Deflate = true});
+    a.Members.push_back({.Name = "deep\\er\\", .Data = {}});
+    a.Members.push_back({.Name = "empty.txt", .Data = {}, .ExternalAttributes = 0x21});
+    // A read-only target is replaced.
+    test::WriteWholeFile(out_.File("docs/a.txt"), test::ToBytes("old old old"));
+    ASSERT_TRUE(FileSetAttr(out_.File("docs/a.txt"), faReadOnly));
+    std::vector<std::string> files = {"stale entry"};
+    ExtractAll(a, files);
+    EXPECT_EQ(files, (std::vector<std::string>{Dest() + "docs/a.txt", Dest() + "Tables\\New.dat",
+                                               Dest() + "empty.txt"}));
+    EXPECT_EQ(test::ListTree(out_.Root()),
+              (std::vector<std::string>{"Tables", "Tables/New.dat", "deep", "deep/er", "docs",
+                                        "docs/a.txt", "empty.txt"}));
+    EXPECT_EQ(test::ReadWholeBytes(out_.File("docs/a.txt")), test::ToBytes("alpha"));
+    EXPECT_EQ(test::ReadWholeBytes(out_.File("Tables/New.dat")), test::PatternBytes(70000));
+    // The empty member is created plainly, without its attributes.
+    EXPECT_TRUE(test::ReadWholeBytes(out_.File("empty.txt")).empty());
+    EXPECT_EQ(FileGetAttr(out_.File("empty.txt")) & faReadOnly, 0);
+}
+
+// The members written before the failing one go, even those extracted read-only;
+// the failing member's old file stays, and so do the folders.
+TEST_F(ExtractZipFileTest, FailureDeletesEveryWrittenFileAndKeepsTheFailingTarget) {
+    TestArchive a;
+    a.Members.push_back({.Name = "one.txt", .Data = test::ToBytes("1"), .ExternalAttributes = 0x21});
+    a.Members.push_back({.Name = "sub/", .Data = {}});
+    a.Members.push_back({.Name = "sub/two.txt", .Data = test::PatternBytes(5000), .Deflate = true});
+    a.Members.push_back(
+        {.Name = "keep.txt", .Data = Bytes{0xFF, 0xFF, 0xFF}, .Method = 8, .UncompressedSize = 50});
+    test::WriteWholeFile(out_.File("keep.txt"), test::ToBytes("the old file"));
+    std::vector<std::string> files;
+    EXPECT_EQ(test::MessageOf<EZlibError>([&] { ExtractAll(a, files); })
+                  .rfind("Cannot extract 'keep.txt'.\rzlib error.\r\n", 0),
+              0u);
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(test::ReadWholeBytes(out_.File("keep.txt")), test::ToBytes("the old file"));
+    EXPECT_EQ(test::ListTree(out_.Root()), (std::vector<std::string>{"keep.txt", "sub"}));
+}
+
+TEST_F(ExtractZipFileTest, NamesLeadingOutsideStopTheRunBeforeAnythingIsWrittenThere) {
+    const std::string inner = out_.MakeFolder("inner");
+    for (const char* outside :
+         {"../outside.txt", "a/../../up/", "C:\\oru-elsewhere.txt", "\\\\srv\\share\\x.dll"}) {
+        SCOPED_TRACE(outside);
+        TestArchive a;
+        a.Members.push_back({.Name = "fine.txt", .Data = test::ToBytes("fine")});
+        a.Members.push_back({.Name = outside, .Data = test::ToBytes("evil")});
+        std::vector<std::string> files;
+        EXPECT_EQ(
+            test::MessageOf<EPkwareZipError>([&] { ExtractAll(a, files, inner); }),
+            "Cannot extract '" + std::string(outside) +
+                "': its name leads outside the destination folder");
+        EXPECT_EQ(test::ListTree(out_.Root()), std::vector<std::string>{"inner"});
     }
 }
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""usage: make_fixtures.py OUTDIR CORPORA_DIR
-
-Writes OUTDIR/payload/ (the expected bytes), OUTDIR/*.zip made of it by writers that
-share no code with the reader (Python's zipfile, 7-Zip, Info-ZIP zip), and
-OUTDIR/corpus.txt: archive, member index, size and CRC-32 of every corpus member
-Python's zipfile can read."""
+# usage: make_fixtures.py OUTDIR CORPORA_DIR
+#
+# Writes OUTDIR/payload/ (the expected bytes), OUTDIR/*.zip made of it by writers that
+# share no code with the reader (Python's zipfile, 7-Zip, Info-ZIP zip), and
+# OUTDIR/corpus.txt: archive, member index, size and CRC-32 of every corpus member
+# Python's zipfile can read.
 import os
 import random
 import shutil

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
-"""orupack through its command line, as release engineers use it: list, test and
-extract against the reader tests' fixtures, read back with Python's zipfile, and
-`build` from a manifest to a package.
-
-usage: orupack_cli.py ORUPACK FIXTURE_DIR WORK_DIR [WINE_RUN]
-With WINE_RUN the Windows program runs under Wine and gets Z:\\ paths; the build
-checks then stay out (the update runs build their packages with it under Wine)."""
+# orupack through its command line, as release engineers use it: list, test and
+# extract against the reader tests' fixtures, read back with Python's zipfile, and
+# `build` from a manifest to a package.
+#
+# usage: orupack_cli.py ORUPACK FIXTURE_DIR WORK_DIR [WINE_RUN]
+# With WINE_RUN the Windows program runs under Wine and gets Z:\ paths; the build
+# checks then stay out (the update runs build their packages with it under Wine).
 import os
 import shutil
 import subprocess
