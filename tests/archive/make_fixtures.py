@@ -1,14 +1,10 @@
 #!/usr/bin/env python3
-"""Writes the archive fixtures of the reader tests with writers that share no code
-with the reader: Python's zipfile, 7-Zip and Info-ZIP zip.
-
-usage: make_fixtures.py OUTDIR CORPORA_DIR
-
-OUTDIR/payload/        the files the archives hold (the expected bytes)
-OUTDIR/*.zip           the archives
-OUTDIR/corpus.txt      for every corpus member Python's zipfile can read: archive,
-                       member index, size and CRC-32 of the data it read
-"""
+# usage: make_fixtures.py OUTDIR CORPORA_DIR
+#
+# Writes OUTDIR/payload/ (the expected bytes), OUTDIR/*.zip made of it by writers that
+# share no code with the reader (Python's zipfile, 7-Zip, Info-ZIP zip), and
+# OUTDIR/corpus.txt: archive, member index, size and CRC-32 of every corpus member
+# Python's zipfile can read.
 import os
 import random
 import shutil
@@ -34,9 +30,8 @@ def payload_files(root):
         "bin/odd.bin": bytes(rnd.getrandbits(8) for _ in range(12597)),
     }
     for name, data in files.items():
-        path = os.path.join(root, name)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
+        os.makedirs(os.path.dirname(os.path.join(root, name)), exist_ok=True)
+        with open(os.path.join(root, name), "wb") as f:
             f.write(data)
     return files
 
@@ -46,40 +41,26 @@ def python_mixed(path, files):
     # member and archive comments, a folder member and stored plus deflated data.
     with zipfile.ZipFile(path, "w") as z:
         z.comment = b"Oru test package"
-        d = zipfile.ZipInfo("tables/", (2019, 12, 31, 23, 59, 58))
-        z.writestr(d, b"")
-        plan = [
-            ("readme.txt", "readme.txt", zipfile.ZIP_STORED, b"<INSTALLDIR>;1", b"read me"),
-            ("tables\\New.dat", "tables/New.dat", zipfile.ZIP_DEFLATED, b"<INSTALLDIR>;0", b""),
-            ("tables/big.txt", "tables/big.txt", zipfile.ZIP_DEFLATED, b"<WINSYSDIR>;2", b""),
-            ("empty.txt", "empty.txt", zipfile.ZIP_STORED, b"<TEMP>;1", b""),
-            ("bin\\zeros.bin", "bin/zeros.bin", zipfile.ZIP_DEFLATED, b";1", b""),
-            ("bin\\odd.bin", "bin/odd.bin", zipfile.ZIP_STORED, b"", b"no directive"),
-        ]
-        for arcname, src, method, extra, comment in plan:
+        z.writestr(zipfile.ZipInfo("tables/", (2019, 12, 31, 23, 59, 58)), b"")
+        for arcname, src, method, extra, comment in [
+                ("readme.txt", "readme.txt", zipfile.ZIP_STORED, b"<INSTALLDIR>;1", b"read me"),
+                ("tables\\New.dat", "tables/New.dat", zipfile.ZIP_DEFLATED, b"<INSTALLDIR>;0", b""),
+                ("tables/big.txt", "tables/big.txt", zipfile.ZIP_DEFLATED, b"<WINSYSDIR>;2", b""),
+                ("empty.txt", "empty.txt", zipfile.ZIP_STORED, b"<TEMP>;1", b""),
+                ("bin\\zeros.bin", "bin/zeros.bin", zipfile.ZIP_DEFLATED, b";1", b""),
+                ("bin\\odd.bin", "bin/odd.bin", zipfile.ZIP_STORED, b"", b"no directive")]:
             info = zipfile.ZipInfo(arcname, (2021, 3, 4, 5, 6, 8))
-            info.compress_type = method
-            info.extra = extra
-            info.comment = comment
+            info.compress_type, info.extra, info.comment = method, extra, comment
             info.external_attr = 0x20
             z.writestr(info, files[src])
-
-
-def run(args, cwd):
-    subprocess.run(args, cwd=cwd, check=True, stdout=subprocess.DEVNULL)
 
 
 def corpus_manifest(corpora, out):
     lines = []
     for sub in sorted(os.listdir(corpora)):
-        folder = os.path.join(corpora, sub)
-        if not os.path.isdir(folder):
-            continue
-        for name in sorted(os.listdir(folder)):
-            if not name.endswith(".zip"):
-                continue
+        for name in sorted(os.listdir(os.path.join(corpora, sub))):
             try:
-                with zipfile.ZipFile(os.path.join(folder, name)) as z:
+                with zipfile.ZipFile(os.path.join(corpora, sub, name)) as z:
                     for index, info in enumerate(z.infolist()):
                         try:
                             data = z.read(info)
@@ -101,16 +82,17 @@ def main():
     files = payload_files(payload)
     python_mixed(os.path.join(out, "python-mixed.zip"), files)
     names = sorted(files)
-    # 7-Zip writes ZipCrypto members with flags 0x0001 and no data descriptor.
-    run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=ZipCrypto", os.path.join(out, "7z-crypto-deflate.zip")]
-        + names, payload)
-    run(["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=ZipCrypto", "-mx0",
-         os.path.join(out, "7z-crypto-stored.zip")] + names, payload)
-    # With folder members, which is how members with "/" names get their folders.
-    run(["zip", "-q", "-X", "-r", os.path.join(out, "infozip-plain.zip"), "."], payload)
-    run(["zip", "-q", "-0", "-r", os.path.join(out, "infozip-stored.zip"), "."], payload)
-    # Info-ZIP sets the data descriptor flag on encrypted members even into a file.
-    run(["zip", "-q", "-P", PASSWORD, os.path.join(out, "infozip-crypt.zip")] + names, payload)
+    # Run inside payload/, so the archives go one folder up.
+    for args in (
+            # 7-Zip writes ZipCrypto members with flags 0x0001 and no data descriptor.
+            ["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=ZipCrypto", "../7z-crypto-deflate.zip"] + names,
+            ["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=ZipCrypto", "-mx0", "../7z-crypto-stored.zip"] + names,
+            # With folder members, which is how members with "/" names get their folders.
+            ["zip", "-q", "-X", "-r", "../infozip-plain.zip", "."],
+            ["zip", "-q", "-0", "-r", "../infozip-stored.zip", "."],
+            # Info-ZIP sets the data descriptor flag on encrypted members even into a file.
+            ["zip", "-q", "-P", PASSWORD, "../infozip-crypt.zip"] + names):
+        subprocess.run(args, cwd=payload, check=True, stdout=subprocess.DEVNULL)
     if os.path.isdir(corpora):
         corpus_manifest(corpora, os.path.join(out, "corpus.txt"))
     with open(os.path.join(out, "stamp"), "w") as f:

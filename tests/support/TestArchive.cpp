@@ -5,30 +5,21 @@
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace oru::test {
 
 namespace {
 
-void Put16(Bytes& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
+void Put(Bytes& out, uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
-void Put32(Bytes& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-void Put64(Bytes& out, uint64_t v) {
-    Put32(out, static_cast<uint32_t>(v));
-    Put32(out, static_cast<uint32_t>(v >> 32));
-}
-void PutText(Bytes& out, const std::string& s) {
+void Put(Bytes& out, const std::string& s) {
     out.insert(out.end(), s.begin(), s.end());
 }
 
-// The cipher alone, for making encrypted test data.
+// The reader's cipher, used in its encrypting direction.
 class Cipher : public TPkwareCryptoStream {
   public:
     using TPkwareCryptoStream::TPkwareCryptoStream;
@@ -37,19 +28,15 @@ class Cipher : public TPkwareCryptoStream {
     int64_t Seek(int64_t, SeekOrigin) override { return 0; }
 };
 
-// The cipher's encrypting direction over a fixed header whose last byte is the
-// CRC's top byte.
 } // namespace
 
 Bytes EncryptMember(const Bytes& payload, const std::string& password, uint32_t crc) {
     TMemoryStream none;
     int64_t header = 0;
     Cipher cipher(none, password, crc, header);
-    const uint8_t prefix[12] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66,
-                                0x77, 0x88, 0x99, 0xAA, 0xBB, static_cast<uint8_t>(crc >> 24)};
-    Bytes out(12 + payload.size());
-    std::copy(prefix, prefix + 12, out.begin());
-    std::copy(payload.begin(), payload.end(), out.begin() + 12);
+    Bytes out = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB,
+                 static_cast<uint8_t>(crc >> 24)};
+    out.insert(out.end(), payload.begin(), payload.end());
     cipher.Crypt(out.data(), static_cast<int32_t>(out.size()), true);
     return out;
 }
@@ -57,29 +44,20 @@ Bytes EncryptMember(const Bytes& payload, const std::string& password, uint32_t 
 Bytes PatternBytes(size_t size, uint32_t seed) {
     Bytes b(size);
     uint32_t x = seed * 2654435761u + 12345;
-    for (size_t i = 0; i < size; ++i) {
+    for (uint8_t& c : b) {
         x = x * 1103515245u + 12345u;
-        // Mostly letters from a small alphabet: compressible, not trivial.
-        b[i] = static_cast<uint8_t>('a' + ((x >> 16) % 7));
+        c = static_cast<uint8_t>('a' + ((x >> 16) % 7)); // a small alphabet: compressible
     }
     return b;
 }
 
 Bytes RawDeflate(const Bytes& data) {
-    z_stream z{};
-    if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("deflateInit2");
-    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 16);
-    z.next_in = const_cast<Bytef*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    int rc = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    if (rc != Z_STREAM_END)
-        throw std::runtime_error("deflate");
-    return out;
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    Bytes out(size);
+    if (compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 6) != Z_OK)
+        throw std::runtime_error("compress2");
+    // Without zlib's wrapper: its 2-byte header and the Adler-32 at the end.
+    return Bytes(out.begin() + 2, out.begin() + static_cast<ptrdiff_t>(size) - 4);
 }
 
 uint32_t ReferenceCrc(const Bytes& data) {
@@ -87,84 +65,72 @@ uint32_t ReferenceCrc(const Bytes& data) {
 }
 
 Bytes TestArchive::Build() const {
-    Bytes out = Prefix;
-    struct Central {
-        uint32_t offset, crc, csize, usize;
-        uint16_t flags, method;
-    };
-    std::vector<Central> centrals;
-    for (const TestMember& m : Members) {
-        uint16_t method = m.Method != 0xFFFF ? m.Method : (m.Deflate ? 8 : 0);
-        uint32_t crc = m.Crc.value_or(ReferenceCrc(m.Data));
+    Bytes out = Prefix, central;
+    const size_t centralCount = Members.size() - (OmitLastCentral && !Members.empty() ? 1 : 0);
+    for (size_t i = 0; i < Members.size(); ++i) {
+        const TestMember& m = Members[i];
+        const uint32_t offset = static_cast<uint32_t>(out.size());
+        const uint32_t crc = m.Crc.value_or(ReferenceCrc(m.Data));
         Bytes body = m.Deflate ? RawDeflate(m.Data) : m.Data;
-        uint16_t flags = m.Flags;
-        if (!m.Password.empty()) {
+        if (!m.Password.empty())
             body = EncryptMember(body, m.Password, crc);
-            flags |= 1;
-        }
-        uint64_t csize = m.CompressedSize.value_or(body.size());
-        uint64_t usize = m.UncompressedSize.value_or(m.Data.size());
+        const uint64_t csize = m.CompressedSize.value_or(body.size());
+        const uint64_t usize = m.UncompressedSize.value_or(m.Data.size());
         std::string extra = m.LocalExtra;
         if (m.Zip64) {
             Bytes block;
-            Put16(block, 1);
-            Put16(block, 16);
-            Put64(block, usize);
-            Put64(block, csize);
-            extra = std::string(block.begin(), block.end()) + extra;
+            Put(block, 1, 2);
+            Put(block, 16, 2);
+            Put(block, usize, 8);
+            Put(block, csize, 8);
+            extra.insert(0, ToString(block));
         }
-        centrals.push_back({static_cast<uint32_t>(out.size()), crc, static_cast<uint32_t>(csize),
-                            static_cast<uint32_t>(usize), flags, method});
-        Put32(out, 0x04034B50);
-        Put16(out, 20);
-        Put16(out, flags);
-        Put16(out, method);
-        Put32(out, m.DosTime);
-        Put32(out, crc);
-        Put32(out, m.Zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(csize));
-        Put32(out, m.Zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(usize));
-        Put16(out, static_cast<uint32_t>(m.Name.size()));
-        Put16(out, static_cast<uint32_t>(extra.size()));
-        PutText(out, m.Name);
-        PutText(out, extra);
+        // From "version needed" to the name length: alike in both headers but for
+        // the time, the CRC and the sizes a test may make them differ in.
+        auto fields = [&](Bytes& to, uint32_t time, uint32_t crcField, bool zip64,
+                          const std::string& name) {
+            Put(to, 20, 2);
+            Put(to, m.Flags | (m.Password.empty() ? 0 : 1), 2);
+            Put(to, m.Method != 0xFFFF ? m.Method : (m.Deflate ? 8 : 0), 2);
+            Put(to, time, 4);
+            Put(to, crcField, 4);
+            Put(to, zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(csize), 4);
+            Put(to, zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(usize), 4);
+            Put(to, name.size(), 2);
+        };
+        Put(out, 0x04034B50, 4);
+        fields(out, m.DosTime, crc, m.Zip64, m.Name);
+        Put(out, extra.size(), 2);
+        Put(out, m.Name);
+        Put(out, extra);
         out.insert(out.end(), body.begin(), body.end());
+        if (i >= centralCount)
+            continue;
+        const std::string name = m.CentralName.value_or(m.Name);
+        Put(central, 0x02014B50, 4);
+        Put(central, 20, 2);
+        fields(central, m.CentralDosTime.value_or(m.DosTime), m.CentralCrc.value_or(crc), false,
+               name);
+        Put(central, m.CentralExtra.size(), 2);
+        Put(central, m.Comment.size(), 2);
+        Put(central, 0, 4); // disk, internal attributes
+        Put(central, m.ExternalAttributes, 4);
+        Put(central, offset, 4);
+        Put(central, name);
+        Put(central, m.CentralExtra);
+        Put(central, m.Comment);
     }
-    uint32_t cdStart = static_cast<uint32_t>(out.size());
-    size_t centralCount = Members.size() - (OmitLastCentral && !Members.empty() ? 1 : 0);
-    for (size_t i = 0; i < centralCount; ++i) {
-        const TestMember& m = Members[i];
-        const Central& c = centrals[i];
-        std::string name = m.CentralName.value_or(m.Name);
-        Put32(out, 0x02014B50);
-        Put16(out, 20);
-        Put16(out, 20);
-        Put16(out, c.flags);
-        Put16(out, c.method);
-        Put32(out, m.CentralDosTime.value_or(m.DosTime));
-        Put32(out, m.CentralCrc.value_or(c.crc));
-        Put32(out, c.csize);
-        Put32(out, c.usize);
-        Put16(out, static_cast<uint32_t>(name.size()));
-        Put16(out, static_cast<uint32_t>(m.CentralExtra.size()));
-        Put16(out, static_cast<uint32_t>(m.Comment.size()));
-        Put16(out, 0);
-        Put16(out, m.InternalAttributes);
-        Put32(out, m.ExternalAttributes);
-        Put32(out, c.offset);
-        PutText(out, name);
-        PutText(out, m.CentralExtra);
-        PutText(out, m.Comment);
-    }
-    uint32_t cdSize = static_cast<uint32_t>(out.size()) - cdStart;
-    Put32(out, 0x06054B50);
-    Put16(out, DiskNumber.value_or(0));
-    Put16(out, CentralDisk.value_or(0));
-    Put16(out, EntriesOnDisk.value_or(static_cast<uint16_t>(centralCount)));
-    Put16(out, TotalEntries.value_or(static_cast<uint16_t>(centralCount)));
-    Put32(out, CentralSize.value_or(cdSize));
-    Put32(out, cdStart);
-    Put16(out, CommentLength.value_or(static_cast<uint16_t>(Comment.size())));
-    PutText(out, Comment);
+    const uint32_t cdStart = static_cast<uint32_t>(out.size());
+    out.insert(out.end(), central.begin(), central.end());
+    Put(out, 0x06054B50, 4);
+    Put(out, DiskNumber.value_or(0), 2);
+    Put(out, CentralDisk.value_or(0), 2);
+    Put(out, EntriesOnDisk.value_or(static_cast<uint16_t>(centralCount)), 2);
+    Put(out, TotalEntries.value_or(static_cast<uint16_t>(centralCount)), 2);
+    Put(out, CentralSize.value_or(static_cast<uint32_t>(central.size())), 4);
+    Put(out, cdStart, 4);
+    Put(out, CommentLength.value_or(static_cast<uint16_t>(Comment.size())), 2);
+    Put(out, Comment);
     out.insert(out.end(), Suffix.begin(), Suffix.end());
     return out;
 }

@@ -31,7 +31,6 @@ struct TestMember {
     std::string CentralExtra;
     std::string Comment;
     uint32_t ExternalAttributes = 0x20;
-    uint16_t InternalAttributes = 0;
     std::string Password; // traditional encryption with a fixed header
     // Sizes in a ZIP64 block at the front of the local extra field (0xFFFFFFFF in
     // the header fields).

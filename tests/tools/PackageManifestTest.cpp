@@ -6,14 +6,9 @@
 #include <gtest/gtest.h>
 
 using namespace oru::pack;
-using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 namespace {
-
-std::string RefusalOf(const std::string& text) {
-    return oru::test::MessageOf<ManifestError>([&] { ParseManifest(text); });
-}
 
 TEST(PackageManifest, AFullManifest) {
     PackageManifest m = ParseManifest("# sample\r\n"
@@ -32,12 +27,9 @@ TEST(PackageManifest, AFullManifest) {
                                       "engine: ../engine/patchw32.dll\n"
                                       "engine-file: ../engine/readme.txt\n"
                                       "time: 2010-12-01 10:30\n");
-    EXPECT_EQ(m.Version, "* 12/01/2010");
-    EXPECT_TRUE(m.UpdateWanted);
-    EXPECT_TRUE(m.PatchWanted);
-    ASSERT_TRUE(m.Notice);
-    EXPECT_EQ(m.Notice->Target, 356);
-    EXPECT_EQ(m.Notice->Lines, (std::vector<std::string>{"First half,", " second half."}));
+    // The version, what is wanted and the notice, as the update program reads them.
+    EXPECT_EQ(VersionFileText(m), "* 12/01/2010\r\nY\r\nY\r\nY\r\n356\r\n2\r\nFirst half,\r\n"
+                                  " second half.\r\n");
     ASSERT_EQ(m.Members.size(), 3u);
     EXPECT_EQ(m.Members[0].Directive, "<INSTALLDIR>;1");
     EXPECT_EQ(m.Members[0].Name, "Tables\\New.dat");
@@ -54,30 +46,28 @@ TEST(PackageManifest, AFullManifest) {
     EXPECT_EQ(m.Engine->Path, "../engine/patchw32.dll");
     EXPECT_EQ(m.EngineFiles.size(), 1u);
     EXPECT_EQ(*m.MemberTime, DosDateTime(2010, 12, 1, 10, 30, 0));
-
-    EXPECT_EQ(VersionFileText(m), "* 12/01/2010\r\nY\r\nY\r\nY\r\n356\r\n2\r\nFirst half,\r\n"
-                                  " second half.\r\n");
 }
 
 TEST(PackageManifest, WhatIsWantedFollowsThePayloadsUnlessSaid) {
-    PackageManifest archiveOnly = ParseManifest("version: 1\nfile: <TEMP>;1 a.txt\n");
-    EXPECT_EQ(VersionFileText(archiveOnly), "1\r\nY\r\nN\r\nN\r\n");
-    EXPECT_TRUE(archiveOnly.HasArchive());
-    EXPECT_FALSE(archiveOnly.HasPatch());
-
-    PackageManifest nothing = ParseManifest("version:\n");
-    EXPECT_EQ(VersionFileText(nothing), "\r\nN\r\nN\r\nN\r\n");
-    EXPECT_FALSE(nothing.HasArchive());
-
-    // A payload that is carried but not asked for.
-    PackageManifest unwanted = ParseManifest("version: 2\nupdate: no\npatch: N\nfile: <TEMP>;1 a\n"
-                                             "patch-old: o\npatch-new: n\n");
-    EXPECT_EQ(VersionFileText(unwanted), "2\r\nN\r\nN\r\nN\r\n");
-    EXPECT_TRUE(unwanted.HasArchive());
-    EXPECT_TRUE(unwanted.HasPatch());
-
-    PackageManifest emptyNotice = ParseManifest("version: 3\nnotice: 2\n");
-    EXPECT_EQ(VersionFileText(emptyNotice), "3\r\nN\r\nN\r\nY\r\n2\r\n0\r\n");
+    const struct {
+        const char* text;
+        const char* versionFile;
+        bool archive, patch;
+    } rows[] = {
+        {"version: 1\nfile: <TEMP>;1 a.txt\n", "1\r\nY\r\nN\r\nN\r\n", true, false},
+        {"version:\n", "\r\nN\r\nN\r\nN\r\n", false, false},
+        // Payloads that are carried but not asked for.
+        {"version: 2\nupdate: no\npatch: N\nfile: <TEMP>;1 a\npatch-old: o\npatch-new: n\n",
+         "2\r\nN\r\nN\r\nN\r\n", true, true},
+        {"version: 3\nnotice: 2\n", "3\r\nN\r\nN\r\nY\r\n2\r\n0\r\n", false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        const PackageManifest m = ParseManifest(row.text);
+        EXPECT_EQ(VersionFileText(m), row.versionFile);
+        EXPECT_EQ(m.HasArchive(), row.archive);
+        EXPECT_EQ(m.HasPatch(), row.patch);
+    }
 }
 
 TEST(PackageManifest, RefusalsNameTheirLine) {
@@ -116,7 +106,8 @@ TEST(PackageManifest, RefusalsNameTheirLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_THAT(RefusalOf(c.text), StartsWith(c.refusal));
+        EXPECT_THAT(oru::test::MessageOf<ManifestError>([&] { ParseManifest(c.text); }),
+                    StartsWith(c.refusal));
     }
     // "=" belongs to the name unless blanks surround it.
     PackageManifest equalsInName = ParseManifest("version: 1\nfile: <TEMP>;1 a=b.txt = src/x\n");
@@ -124,13 +115,6 @@ TEST(PackageManifest, RefusalsNameTheirLine) {
     EXPECT_EQ(equalsInName.Members[0].Source, "src/x");
     // The same name in two folders is two different files.
     EXPECT_NO_THROW(ParseManifest("version: 1\nfile: <TEMP>;1 a\nfile: <WINDIR>;1 a\n"));
-}
-
-TEST(ZipWriter, DosTimesPackDateAndTime) {
-    EXPECT_EQ(DosDateTime(1980, 1, 1, 0, 0, 0), 0x00210000u);
-    // 2010-12-01 10:30:58: date (30 << 9 | 12 << 5 | 1), time (10 << 11 | 30 << 5 | 29).
-    EXPECT_EQ(DosDateTime(2010, 12, 1, 10, 30, 58), (uint32_t(0x3D81) << 16) | 0x53DDu);
-    EXPECT_THROW(DosDateTime(1979, 12, 31, 0, 0, 0), std::runtime_error);
 }
 
 } // namespace
