@@ -108,36 +108,6 @@ TEST(BsDelta, RoundTripsEdgeShapes) {
     RoundTrip(big, moved);
 }
 
-TEST(BsDelta, BranchTransformIsUsedWhereItIsSmaller) {
-    // An "executable" whose code grows by a few bytes here and there, so the callers
-    // move by ever larger amounts while the functions they call stay where they were.
-    std::mt19937 rng(11);
-    std::vector<uint32_t> targets(64);
-    for (auto& t : targets)
-        t = 0x400000 + rng() % 0x100000;
-    auto build = [&](bool grown) {
-        Bytes code = {'M', 'Z'};
-        std::mt19937 pick(12);
-        for (int block = 0; block < 3000; ++block) {
-            Bytes filler = Random(20, static_cast<uint32_t>(block), 8);
-            code.insert(code.end(), filler.begin(), filler.end());
-            if (grown && block % 7 == 0)
-                code.insert(code.end(), 1 + block % 3, 0x90);
-            uint32_t rel = targets[pick() % targets.size()] - static_cast<uint32_t>(code.size() + 5);
-            code.push_back(0xE8);
-            code.insert(code.end(), reinterpret_cast<uint8_t*>(&rel), reinterpret_cast<uint8_t*>(&rel) + 4);
-        }
-        return code;
-    };
-    Bytes old = build(false), neu = build(true);
-    TBsDeltaResult with = MakeBsDelta(old, neu);
-    TBsDeltaOptions plain;
-    plain.TryBranchTransform = false;
-    EXPECT_EQ(with.Transform, TBsTransform::X86Branches);
-    EXPECT_LT(with.Payload.size(), MakeBsDelta(old, neu, plain).Payload.size());
-    EXPECT_EQ(Apply(old, with.Payload, with.RawSize, neu.size()), neu);
-}
-
 // A payload assembled from raw streams, so each field can be set by hand.
 struct THandMade {
     uint8_t Transform = 0;

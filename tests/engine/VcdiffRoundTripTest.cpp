@@ -175,19 +175,14 @@ TEST(VcdiffRoundTrip, WindowsSplitTheTargetAsConfigured) {
     EXPECT_EQ(6, windows);
 }
 
-TEST(VcdiffRoundTrip, StreamsAreUsedFromTheirCurrentPosition) {
+TEST(VcdiffRoundTrip, EncoderReadsStreamsFromTheirCurrentPosition) {
     Bytes source = RandomBytes(20000, 41), target = Edited(source, 500, 42);
     Bytes junk = RandomBytes(999, 43);
     TMemoryStream s(Concat({junk, source})), t(Concat({junk, target})), d;
     s.Seek(999, SeekOrigin::Begin);
     t.Seek(999, SeekOrigin::Begin);
     Encode(s, t, d);
-    EXPECT_TRUE(DecodeBytes(source, d.Data()) == target);
-
-    TMemoryStream s2(Concat({junk, source})), d2(d.Data()), out;
-    s2.Seek(999, SeekOrigin::Begin);
-    Decode(s2, d2, out);
-    EXPECT_TRUE(out.Data() == target);
+    EXPECT_TRUE(DecodeBytes(source, d.Data()) == target); // the decoder's side: VcdiffDecode
 }
 
 } // namespace

@@ -149,12 +149,7 @@ def main():
     for _ in range(entry_count):
         (group,) = take("<I")
         path = text()
-        action, method, reserved = take("<BBH")
-        old_size, = take("<Q")
-        old_hash = d[pos:pos + 32]; pos += 32
-        new_size, = take("<Q")
-        new_hash = d[pos:pos + 32]; pos += 32
-        offset, size, raw_size = take("<QQQ")
+        action, method, _, old_size, old_hash, new_size, new_hash, offset, size, raw_size = take("<BBHQ32sQ32sQQQ")
         folder = groups[group][2]
         rel = os.path.join(*(folder.split("\\") if folder else []), *path.split("\\"))
         old_file = os.path.join(old_dir, rel)
