@@ -179,7 +179,7 @@ TEST(BsDelta, HandMadePayloadAppliesAndEveryBoundIsEnforced) {
         row.change(m);
         uint64_t r = 0;
         const Bytes p = m.Payload(r);
-        EXPECT_NE(oru::test::MessageOf([&] { Apply(old, p, r + row.rawExtra, row.newSize); }).find(row.says),
+        EXPECT_NE(oru::test::MessageOf<EBsDeltaError>([&] { Apply(old, p, r + row.rawExtra, row.newSize); }).find(row.says),
                   std::string::npos)
             << row.says;
     }
@@ -188,7 +188,7 @@ TEST(BsDelta, HandMadePayloadAppliesAndEveryBoundIsEnforced) {
     reserved[2] = 1;
     for (const auto& row : {std::pair{padded, "fill the payload exactly"}, std::pair{reserved, "reserved bytes"},
                              std::pair{Bytes(payload.begin(), payload.begin() + 20), "header is incomplete"}})
-        EXPECT_NE(oru::test::MessageOf([&] { Apply(old, row.first, raw, 7); }).find(row.second), std::string::npos)
+        EXPECT_NE(oru::test::MessageOf<EBsDeltaError>([&] { Apply(old, row.first, raw, 7); }).find(row.second), std::string::npos)
             << row.second;
 }
 

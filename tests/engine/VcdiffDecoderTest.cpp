@@ -38,11 +38,11 @@ uint8_t Copy(int mode, int size) {                                         // si
 }
 
 WindowLayout SourceWindow(uint64_t segLen, uint64_t targetLen, Bytes data, Bytes inst, Bytes addr) {
-    return {1, segLen, 0, targetLen, 0, std::move(data), std::move(inst), std::move(addr)};
+    return {1, segLen, 0, targetLen, 0, std::move(data), std::move(inst), std::move(addr), 0, {}};
 }
 
 WindowLayout PlainWindow(uint64_t targetLen, Bytes data, Bytes inst, Bytes addr = {}) {
-    return {0, 0, 0, targetLen, 0, std::move(data), std::move(inst), std::move(addr)};
+    return {0, 0, 0, targetLen, 0, std::move(data), std::move(inst), std::move(addr), 0, {}};
 }
 
 TEST(VcdiffDecode, NearCacheStartsAtZeroInEveryWindow) {
