@@ -138,7 +138,7 @@ TEST_F(PatchRun, FilesNeitherOldNorNewStopTheRunBeforeAnyChange) {
     s.Write("target/readme.txt", "edited by the user\n");
     s.Write("target/Unibrook/ub.dll", "ub 0");
     s.Write("target/data/extra/fresh.txt", "someone else's");
-    fs::remove(s.File("target/app.exe"));
+    fs::remove(s.File("target\\app.exe"));
     before = Target();
     TRecorder rec;
     EXPECT_EQ(Run(rec), resFilesDontMatch);
@@ -263,14 +263,14 @@ TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
 
 TEST_F(PatchRun, FileInUseIsReplacedAtRestart) {
     TFaultyFiles files;
-    files.InUse = {s.File("target/app.exe"), s.File("target/obsolete.txt")};
+    files.InUse = {s.File("target\\app.exe"), s.File("target\\obsolete.txt")};
     TRecorder rec;
     ASSERT_EQ(Run(rec, files), resOk);
     EXPECT_EQ(rec.Count(cbRestartNeeded), 1u);
     EXPECT_TRUE(rec.HasText(cbWarning, "app.exe is in use by another program"));
     ASSERT_EQ(files.ReplacedAtRestart.size(), 1u);
-    EXPECT_EQ(files.ReplacedAtRestart[0].second, s.File("target/app.exe"));
-    EXPECT_EQ(files.DeletedAtRestart, std::vector<std::string>{s.File("target/obsolete.txt")});
+    EXPECT_EQ(files.ReplacedAtRestart[0].second, s.File("target\\app.exe"));
+    EXPECT_EQ(files.DeletedAtRestart, std::vector<std::string>{s.File("target\\obsolete.txt")});
     // Until the restart the old file stays and the new one waits beside it.
     EXPECT_EQ(s.Read("target/app.exe"), before.at("app.exe"));
     EXPECT_EQ(ReadWholeFile(files.ReplacedAtRestart[0].first), after.at("app.exe"));
@@ -279,7 +279,7 @@ TEST_F(PatchRun, FileInUseIsReplacedAtRestart) {
 
 TEST_F(PatchRun, RestartQueueRefusedRestoresEverything) {
     TFaultyFiles files;
-    files.InUse = {s.File("target/app.exe")};
+    files.InUse = {s.File("target\\app.exe")};
     files.FailRestart = true;
     TRecorder rec;
     EXPECT_EQ(Run(rec, files), resApplyFailed);
