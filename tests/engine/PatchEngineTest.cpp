@@ -125,6 +125,24 @@ TEST(PatchFiles, VcdiffOnlyPatchFromEarlierBuilderStillApplies) {
     EXPECT_EQ(s.Snapshot("target"), SnapshotTree(data / "new"));
 }
 
+// A host may send a missing group to the folder another group already patches.
+TEST(PatchFiles, TwoGroupsSentToOneFolderAreRefused) {
+    TScratch s("twice");
+    for (const std::string tree : {"old", "new"}) {
+        s.Write(tree + "/a.txt", tree);
+        s.Write(tree + "/Sub/a.txt", tree);
+    }
+    const std::string patch = MakePatch(s, "old", "new", {"MAIN=.", "SUB=Sub=Sub files"});
+    s.Copy("old", "target");
+    fs::remove_all(s.File("target/Sub"));
+    const auto before = Tree(s, "target");
+    TRecorder rec;
+    rec.MissingFolderAnswer = s.File("target") + SystemPatchFiles().Separator();
+    EXPECT_EQ(TPatchEngine(SystemPatchFiles(), rec.Callback()).Apply(s.File("target"), patch), resFilesDontMatch);
+    EXPECT_TRUE(rec.HasText(cbError, "a.txt twice"));
+    EXPECT_EQ(Tree(s, "target"), before);
+}
+
 TEST_F(PatchRun, SecondRunIsHarmless) {
     TRecorder first, second;
     ASSERT_EQ(Run(first), resOk);
