@@ -1,64 +1,21 @@
 #include "EngineTestSupport.h"
 
-#include <fstream>
+#include "support/Files.h"
+
+#include <algorithm>
 #include <random>
-#include <sstream>
 
 namespace oru::test {
 
 using namespace oru::patch;
 
-TScratch::TScratch(const std::string& tag) {
-    static int serial = 0;
-    root_ = fs::temp_directory_path() /
-            ("oru-engine-" + tag + "-" + std::to_string(std::random_device{}()) + "-" +
-             std::to_string(++serial));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-}
-
-TScratch::~TScratch() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-}
-
-std::string TScratch::Path(const std::string& relative) const {
-    return relative.empty() ? root_.string()
-                            : (root_ / fs::path(relative).make_preferred()).string();
-}
-
-void TScratch::Write(const std::string& relative, const std::string& content) const {
-    fs::path p = root_ / fs::path(relative).make_preferred();
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
-}
-
-std::string TScratch::Read(const std::string& relative) const {
-    std::ifstream in(root_ / fs::path(relative).make_preferred(), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool TScratch::Exists(const std::string& relative) const {
-    return fs::exists(root_ / fs::path(relative).make_preferred());
-}
-
-std::map<std::string, std::string> TScratch::Snapshot(const std::string& relative) const {
-    std::map<std::string, std::string> out;
-    fs::path base = root_ / fs::path(relative).make_preferred();
-    for (const auto& e : fs::recursive_directory_iterator(base)) {
-        std::string rel = fs::relative(e.path(), base).generic_string();
-        if (e.is_directory())
-            out[rel + "/"] = "";
-        else
-            out[rel] = Read((fs::path(relative) / rel).generic_string());
-    }
-    return out;
-}
-
-void TScratch::Copy(const std::string& from, const std::string& to) const {
-    fs::copy(root_ / from, root_ / to, fs::copy_options::recursive);
+std::map<std::string, std::string> Tree(const TScratch& s, const std::string& relative) {
+    const fs::path root = s.File(relative);
+    auto tree = SnapshotTree(root);
+    for (const std::string& name : ListTree(root))
+        if (fs::is_directory(root / name))
+            tree[name + "/"];
+    return tree;
 }
 
 std::string Noise(size_t size, uint32_t seed) {
@@ -70,19 +27,16 @@ std::string Noise(size_t size, uint32_t seed) {
 }
 
 std::string MakePatch(const TScratch& s, const std::string& oldDir, const std::string& newDir,
-                      const std::vector<std::string>& groups, bool allowDelta) {
+                      const std::vector<std::string>& groups) {
     TBuildOptions options;
-    options.AllowDelta = allowDelta;
     for (const auto& g : groups)
         options.Groups.push_back(ParseGroupDefinition(g));
-    std::string out = s.Path("patch.rtp");
-    BuildPatch(SystemPatchFiles(), s.Path(oldDir), s.Path(newDir), out, options);
-    return out;
+    BuildPatch(SystemPatchFiles(), s.File(oldDir), s.File(newDir), s.File("patch.rtp"), options);
+    return s.File("patch.rtp");
 }
 
 void* TRecorder::operator()(uint32_t id, void* parm) {
-    static char empty[] = "";
-    static char combine[] = "COMBINE";
+    static char empty[] = "", combine[] = "COMBINE";
     TCall call{id, {}};
     if (id == cbGroup || id == cbGroupMissing) {
         auto** texts = static_cast<const char**>(parm);
@@ -105,8 +59,7 @@ void* TRecorder::operator()(uint32_t id, void* parm) {
     case cbGroup:
         return reinterpret_cast<void*>(kApplyGroupReply);
     case cbGroupMissing:
-        return MissingFolderAnswer.empty() ? nullptr
-                                           : const_cast<char*>(MissingFolderAnswer.c_str());
+        return MissingFolderAnswer.empty() ? nullptr : MissingFolderAnswer.data();
     case cbPatchMissing:
     case cbPatchInvalid:
         return nullptr;
@@ -123,17 +76,12 @@ std::vector<uint32_t> TRecorder::Ids() const {
 }
 
 size_t TRecorder::Count(uint32_t id) const {
-    size_t n = 0;
-    for (const auto& c : Calls)
-        n += c.Id == id;
-    return n;
+    return std::count_if(Calls.begin(), Calls.end(), [&](const TCall& c) { return c.Id == id; });
 }
 
 bool TRecorder::HasText(uint32_t id, const std::string& fragment) const {
-    for (const auto& c : Calls)
-        if (c.Id == id && c.Text.find(fragment) != std::string::npos)
-            return true;
-    return false;
+    return std::any_of(Calls.begin(), Calls.end(),
+                       [&](const TCall& c) { return c.Id == id && c.Text.find(fragment) != std::string::npos; });
 }
 
 void TFaultyFiles::Step(const std::string& what) {
@@ -146,8 +94,17 @@ void TFaultyFiles::Step(const std::string& what) {
     }
 }
 
+void TFaultyFiles::Held(const std::string& path) const {
+    if (InUse.count(path))
+        throw EPatchFileError("Injected sharing violation: " + path, true);
+}
+
+void TFaultyFiles::Queue() const {
+    if (FailRestart)
+        throw EPatchFileError("Injected: no restart queue");
+}
+
 namespace {
-// Counts every write as a changing operation, so a full disk mid-file is covered too.
 class TFaultyStream : public TStream {
   public:
     TFaultyStream(std::unique_ptr<TStream> inner, TFaultyFiles& owner)
@@ -171,52 +128,6 @@ class TFaultyStream : public TStream {
 std::unique_ptr<TStream> TFaultyFiles::CreateNew(const std::string& path) {
     Step("create " + path);
     return std::make_unique<TFaultyStream>(real_.CreateNew(path), *this);
-}
-
-void TFaultyFiles::Rename(const std::string& from, const std::string& to) {
-    if (InUse.count(from))
-        throw EPatchFileError("Injected sharing violation: " + from, true);
-    Step("rename " + from);
-    real_.Rename(from, to);
-}
-
-void TFaultyFiles::ReplaceFile(const std::string& from, const std::string& to) {
-    if (InUse.count(to))
-        throw EPatchFileError("Injected sharing violation: " + to, true);
-    Step("replace " + to);
-    real_.ReplaceFile(from, to);
-}
-
-void TFaultyFiles::KeepCopy(const std::string& existing, const std::string& copy) {
-    Step("keep a copy of " + existing);
-    real_.KeepCopy(existing, copy);
-}
-
-void TFaultyFiles::Remove(const std::string& path) {
-    Step("remove " + path);
-    real_.Remove(path);
-}
-
-void TFaultyFiles::MakeFolder(const std::string& path) {
-    Step("make folder " + path);
-    real_.MakeFolder(path);
-}
-
-void TFaultyFiles::RemoveFolder(const std::string& path) {
-    Step("remove folder " + path);
-    real_.RemoveFolder(path);
-}
-
-void TFaultyFiles::ReplaceAtRestart(const std::string& from, const std::string& to) {
-    if (FailRestart)
-        throw EPatchFileError("Injected: no restart queue");
-    ReplacedAtRestart.emplace_back(from, to);
-}
-
-void TFaultyFiles::DeleteAtRestart(const std::string& path) {
-    if (FailRestart)
-        throw EPatchFileError("Injected: no restart queue");
-    DeletedAtRestart.push_back(path);
 }
 
 } // namespace oru::test

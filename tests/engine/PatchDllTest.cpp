@@ -1,12 +1,11 @@
 // patchw32.dll as a host sees it: loaded by name, entry point by ordinal 1,
-// called with the standard calling convention and a callback, under Wine.
+// called with the standard calling convention and a callback, under Wine. The
+// order of the callbacks is the engine's, proven in-process.
 #include <windows.h>
 
 #include "EngineTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 namespace oru::test {
 namespace {
@@ -16,14 +15,12 @@ using TApplyProc = uint32_t(WINAPI*)(const char* commandLine, void* callback, ui
 
 TRecorder* activeRecorder = nullptr;
 
-void* CALLBACK HostCallback(uint32_t id, void* parm) {
-    return (*activeRecorder)(id, parm);
-}
+void* CALLBACK HostCallback(uint32_t id, void* parm) { return (*activeRecorder)(id, parm); }
 
 class PatchDll : public ::testing::Test {
   protected:
     TScratch s{"dll"};
-    std::string patch;
+    std::string patch, app = s.File("target\\app.exe");
     std::map<std::string, std::string> before, after;
     HMODULE library = nullptr;
     TApplyProc apply = nullptr;
@@ -31,14 +28,12 @@ class PatchDll : public ::testing::Test {
     void SetUp() override {
         library = LoadLibraryA(ORU_PATCHW32_DLL);
         ASSERT_NE(library, nullptr) << GetLastError();
-        apply = reinterpret_cast<TApplyProc>(
-            reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(1))));
+        apply = reinterpret_cast<TApplyProc>(reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(1))));
         ASSERT_NE(apply, nullptr);
-        std::string app = Noise(300000, 7);
-        s.Write("old/app.exe", app);
+        std::string content = Noise(300000, 7);
+        s.Write("old/app.exe", content);
         s.Write("old/help.txt", "help 1");
-        app.replace(1000, 5, "HELLO");
-        s.Write("new/app.exe", app);
+        s.Write("new/app.exe", content.replace(1000, 5, "HELLO"));
         s.Write("new/help.txt", "help 2");
         patch = MakePatch(s, "old", "new");
         s.Copy("old", "target");
@@ -50,20 +45,18 @@ class PatchDll : public ::testing::Test {
             FreeLibrary(library);
     }
 
-    uint32_t Call(TRecorder& rec, const std::string& commandLine, uint32_t flag = 1) {
+    uint32_t Call(TRecorder& rec, uint32_t flag = 1) {
         activeRecorder = &rec;
+        const std::string commandLine = "-dC \"" + s.File("target") + "\" \"" + patch + "\"";
         uint32_t result = apply(commandLine.c_str(), reinterpret_cast<void*>(&HostCallback), flag);
         activeRecorder = nullptr;
-        return result;
+        return result & 0xFFFF;
     }
-    std::string CommandLine() const { return "-dC \"" + s.Path("target") + "\" \"" + patch + "\""; }
 };
 
-// The order of the callbacks is the engine's, proven in-process; here only that
-// ordinal 1 of the real library runs it with the host's callback and flag.
 TEST_F(PatchDll, AppliesThroughOrdinalOne) {
     TRecorder rec;
-    ASSERT_EQ(Call(rec, CommandLine()) & 0xFFFF, resOk);
+    ASSERT_EQ(Call(rec), resOk);
     EXPECT_EQ(s.Snapshot("target"), after);
     EXPECT_EQ(rec.Calls[3].Text, "MAIN|");
 }
@@ -71,7 +64,6 @@ TEST_F(PatchDll, AppliesThroughOrdinalOne) {
 TEST_F(PatchDll, FileOpenedWithoutSharingIsReplacedAtRestart) {
     TRecorder rec;
     HANDLE held = INVALID_HANDLE_VALUE;
-    const std::string app = s.Path("target\\app.exe");
     int phaseEnds = 0;
     // Once every new file is built, another "program" opens app.exe exclusively.
     rec.Override = [&](const TCall& c, size_t, void**) {
@@ -79,10 +71,10 @@ TEST_F(PatchDll, FileOpenedWithoutSharingIsReplacedAtRestart) {
             held = CreateFileA(app.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         return false;
     };
-    uint32_t result = Call(rec, CommandLine());
+    uint32_t result = Call(rec);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     CloseHandle(held);
-    EXPECT_EQ(result & 0xFFFF, resOk);
+    EXPECT_EQ(result, resOk);
     EXPECT_EQ(rec.Count(cbRestartNeeded), 1u);
     EXPECT_TRUE(rec.HasText(cbWarning, "app.exe is in use"));
     EXPECT_EQ(s.Read("target/app.exe"), before.at("app.exe"));
@@ -91,20 +83,19 @@ TEST_F(PatchDll, FileOpenedWithoutSharingIsReplacedAtRestart) {
 }
 
 TEST_F(PatchDll, FileHeldFromTheStartStopsTheRunUnchanged) {
-    const std::string app = s.Path("target\\app.exe");
     HANDLE held = CreateFileA(app.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     TRecorder rec;
-    uint32_t result = Call(rec, CommandLine());
+    uint32_t result = Call(rec);
     CloseHandle(held);
-    EXPECT_EQ(result & 0xFFFF, resFilesDontMatch);
+    EXPECT_EQ(result, resFilesDontMatch);
     EXPECT_TRUE(rec.HasText(cbError, "app.exe is in use by another program"));
     EXPECT_EQ(s.Snapshot("target"), before);
 }
 
 TEST_F(PatchDll, BadCallsAreRefused) {
     TRecorder flag;
-    EXPECT_EQ(Call(flag, CommandLine(), 2) & 0xFFFF, resBadCommandLine);
+    EXPECT_EQ(Call(flag, 2), resBadCommandLine);
     EXPECT_TRUE(flag.HasText(cbError, "flag"));
     EXPECT_EQ(apply(nullptr, reinterpret_cast<void*>(&HostCallback), 1), resBadCommandLine);
     EXPECT_EQ(s.Snapshot("target"), before);

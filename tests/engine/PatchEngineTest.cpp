@@ -1,15 +1,16 @@
 // Patch runs on real files: the all-or-nothing promise under every kind of
-// interruption, and the callback sequence a host relies on.
+// interruption, the journal the next run meets, and the callback sequence a host
+// relies on.
 #include "EngineTestSupport.h"
 
 #include "engine/PatchEngine.h"
 #include "engine/PatchJournal.h"
 #include "engine/PatchReader.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 namespace oru::test {
 namespace {
@@ -45,30 +46,32 @@ class PatchRun : public ::testing::Test {
         s.Write("new/empty.log", "now with a line\n");
         s.Write("new/blank.cfg", "");
         patch = MakePatch(s, "old", "new", {"MAIN=.", "UNIBROOK=Unibrook=Unibrook tools"});
+        Reset();
+        before = Tree(s, "target");
+        after = Tree(s, "new");
+    }
+
+    void Reset() {
+        fs::remove_all(s.File("target"));
         s.Copy("old", "target");
-        before = s.Snapshot("target");
-        after = s.Snapshot("new");
     }
-
-    uint32_t Run(TRecorder& rec, TPatchFiles& files = SystemPatchFiles(),
-                 TEngineOptions options = {}) {
+    uint32_t Run(TRecorder& rec, TPatchFiles& files = SystemPatchFiles(), TEngineOptions options = {}) {
         TPatchEngine engine(files, rec.Callback(), options);
-        return engine.Run("-dC \"" + s.Path("target") + "\" \"" + patch + "\"");
+        return engine.Run("-dC \"" + s.File("target") + "\" \"" + patch + "\"");
     }
-
-    // Temporaries and backups carry ".~oru-" in their names.
-    bool NoLeftovers() {
-        for (const auto& [name, content] : s.Snapshot("target"))
-            if (name.find(".~oru-") != std::string::npos)
-                return false;
-        return true;
+    uint32_t Verify(TRecorder& rec) {
+        TEngineOptions options;
+        options.VerifyOnly = true;
+        return Run(rec, SystemPatchFiles(), options);
     }
+    std::map<std::string, std::string> Target() const { return Tree(s, "target"); }
+    std::string Journal() const { return s.File("target/" + std::string(kJournalName)); }
 };
 
 TEST_F(PatchRun, AppliesEveryChangeByteExactWithCallbacksInOrder) {
     TRecorder rec;
     ASSERT_EQ(Run(rec), resOk);
-    EXPECT_EQ(s.Snapshot("target"), after);
+    EXPECT_EQ(Target(), after);
 
     std::vector<uint32_t> ids = rec.Ids();
     ASSERT_GE(ids.size(), 8u);
@@ -84,20 +87,17 @@ TEST_F(PatchRun, AppliesEveryChangeByteExactWithCallbacksInOrder) {
 
     // Between a 7 and its 8 only progress (and idle) callbacks come, rising to 32768.
     auto firstFile = std::find(ids.begin(), ids.end(), cbFileStart);
-    EXPECT_NE(std::find(ids.begin(), firstFile, cbPhaseEnd), firstFile)
-        << "checking ends before files start";
+    EXPECT_NE(std::find(ids.begin(), firstFile, cbPhaseEnd), firstFile) << "checking ends first";
     for (size_t i = 0; i < ids.size(); ++i) {
         if (ids[i] != cbFileStart)
             continue;
         int last = -1;
         size_t j = i + 1;
         for (; j < ids.size() && ids[j] != cbFileDone; ++j) {
-            ASSERT_TRUE(ids[j] == cbProgress || ids[j] == cbIdle)
-                << "callback " << ids[j] << " inside a file";
+            ASSERT_TRUE(ids[j] == cbProgress || ids[j] == cbIdle) << "callback " << ids[j];
             if (ids[j] == cbProgress) {
-                int value = std::stoi(rec.Calls[j].Text);
-                EXPECT_GT(value, last);
-                last = value;
+                EXPECT_GT(std::stoi(rec.Calls[j].Text), last);
+                last = std::stoi(rec.Calls[j].Text);
             }
         }
         ASSERT_LT(j, ids.size()) << "file without its done callback";
@@ -106,12 +106,7 @@ TEST_F(PatchRun, AppliesEveryChangeByteExactWithCallbacksInOrder) {
 }
 
 TEST_F(PatchRun, MethodsAreChosenPerFile) {
-    TMemoryStream file;
-    {
-        std::ifstream in(patch, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        file.Data().assign(bytes.begin(), bytes.end());
-    }
+    TMemoryStream file(ReadWholeBytes(patch));
     std::map<std::string, TPatchMethod> methods;
     for (const TPatchEntry& e : ReadPatchFile(file).Entries)
         methods[e.Path] = e.Method;
@@ -123,58 +118,61 @@ TEST_F(PatchRun, MethodsAreChosenPerFile) {
 TEST(PatchFiles, VcdiffOnlyPatchFromEarlierBuilderStillApplies) {
     TScratch s("legacy");
     const fs::path data = fs::path(ORU_ENGINE_TEST_DATA) / "vcdiff-v1";
-    fs::copy(data / "old", s.Path("target"), fs::copy_options::recursive);
+    fs::copy(data / "old", s.File("target"), fs::copy_options::recursive);
     TRecorder rec;
     TPatchEngine engine(SystemPatchFiles(), rec.Callback(), {});
-    ASSERT_EQ(engine.Run("\"" + s.Path("target") + "\" \"" + (data / "patch.rtp").string() + "\""),
-              resOk);
-    std::map<std::string, std::string> expected;
-    for (const auto& entry : fs::directory_iterator(data / "new")) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        expected[entry.path().filename().string()] =
-            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(engine.Apply(s.File("target"), (data / "patch.rtp").string()), resOk);
+    EXPECT_EQ(s.Snapshot("target"), SnapshotTree(data / "new"));
+}
+
+// A host may send a missing group to the folder another group already patches.
+TEST(PatchFiles, TwoGroupsSentToOneFolderAreRefused) {
+    TScratch s("twice");
+    for (const std::string tree : {"old", "new"}) {
+        s.Write(tree + "/a.txt", tree);
+        s.Write(tree + "/Sub/a.txt", tree);
     }
-    EXPECT_EQ(s.Snapshot("target"), expected);
+    const std::string patch = MakePatch(s, "old", "new", {"MAIN=.", "SUB=Sub=Sub files"});
+    s.Copy("old", "target");
+    fs::remove_all(s.File("target/Sub"));
+    const auto before = Tree(s, "target");
+    TRecorder rec;
+    rec.MissingFolderAnswer = s.File("target") + SystemPatchFiles().Separator();
+    EXPECT_EQ(TPatchEngine(SystemPatchFiles(), rec.Callback()).Apply(s.File("target"), patch), resFilesDontMatch);
+    EXPECT_TRUE(rec.HasText(cbError, "a.txt twice"));
+    EXPECT_EQ(Tree(s, "target"), before);
 }
 
 TEST_F(PatchRun, SecondRunIsHarmless) {
     TRecorder first, second;
     ASSERT_EQ(Run(first), resOk);
     ASSERT_EQ(Run(second), resOk);
-    EXPECT_EQ(s.Snapshot("target"), after);
+    EXPECT_EQ(Target(), after);
     EXPECT_EQ(second.Count(cbFileStart), 8u); // the meter still reaches its end
     EXPECT_TRUE(second.HasText(cbSummary, "8 already up to date"));
 }
 
-TEST_F(PatchRun, FileNeitherOldNorNewStopsBeforeAnyChange) {
+TEST_F(PatchRun, FilesNeitherOldNorNewStopTheRunBeforeAnyChange) {
     s.Write("target/readme.txt", "edited by the user\n");
     s.Write("target/Unibrook/ub.dll", "ub 0");
-    before = s.Snapshot("target");
+    s.Write("target/data/extra/fresh.txt", "someone else's");
+    fs::remove(s.File("target\\app.exe"));
+    before = Target();
     TRecorder rec;
     EXPECT_EQ(Run(rec), resFilesDontMatch);
-    EXPECT_EQ(s.Snapshot("target"), before);
+    EXPECT_EQ(Target(), before);
     EXPECT_TRUE(rec.HasText(cbError, "readme.txt is neither the original nor the updated version"));
     EXPECT_TRUE(rec.HasText(cbError, "ub.dll is neither"));
+    EXPECT_TRUE(rec.HasText(cbError, "app.exe is missing"));
+    EXPECT_TRUE(rec.HasText(cbError, "fresh.txt already exists with other content"));
     EXPECT_EQ(rec.Count(cbFileStart), 0u);
 }
 
-TEST_F(PatchRun, MissingOrReplacedFilesAreReported) {
-    std::filesystem::remove(s.Path("target/app.exe"));
-    s.Write("target/data/extra/fresh.txt", "someone else's");
-    before = s.Snapshot("target");
-    TRecorder rec;
-    EXPECT_EQ(Run(rec), resFilesDontMatch);
-    EXPECT_EQ(s.Snapshot("target"), before);
-    EXPECT_TRUE(rec.HasText(cbError, "app.exe is missing"));
-    EXPECT_TRUE(rec.HasText(cbError, "fresh.txt already exists with other content"));
-}
-
 TEST_F(PatchRun, MissingGroupFolderIsAskedForAndUsed) {
-    std::filesystem::create_directories(s.Path("elsewhere"));
-    std::filesystem::rename(s.Path("target/Unibrook"), s.Path("elsewhere/UB"));
+    fs::create_directories(s.File("elsewhere"));
+    fs::rename(s.File("target/Unibrook"), s.File("elsewhere/UB"));
     TRecorder rec;
-    rec.MissingFolderAnswer =
-        s.Path("elsewhere/UB") + std::string(1, SystemPatchFiles().Separator());
+    rec.MissingFolderAnswer = s.File("elsewhere/UB") + SystemPatchFiles().Separator();
     ASSERT_EQ(Run(rec), resOk);
     EXPECT_EQ(s.Read("elsewhere/UB/ub.dll"), "ub 2");
     EXPECT_EQ(s.Read("target/readme.txt"), "version 2\n");
@@ -186,25 +184,23 @@ TEST_F(PatchRun, MissingGroupFolderIsAskedForAndUsed) {
 }
 
 TEST_F(PatchRun, MissingGroupFolderWithoutUsableAnswerChangesNothing) {
-    std::filesystem::remove_all(s.Path("target/Unibrook"));
-    before = s.Snapshot("target");
+    fs::remove_all(s.File("target/Unibrook"));
+    before = Target();
     TRecorder refused;
     EXPECT_EQ(Run(refused), resAborted);
     TRecorder wrong;
-    wrong.MissingFolderAnswer = s.Path("no such folder");
+    wrong.MissingFolderAnswer = s.File("no such folder");
     EXPECT_EQ(Run(wrong), resFilesDontMatch);
     EXPECT_TRUE(wrong.HasText(cbError, "no such folder"));
-    EXPECT_EQ(s.Snapshot("target"), before);
+    EXPECT_EQ(Target(), before);
 }
 
 TEST_F(PatchRun, GroupDeclinedByHostIsLeftAlone) {
     TRecorder rec;
     static char no[] = "N";
     rec.Override = [](const TCall& c, size_t, void** reply) {
-        if (c.Id != cbGroup || c.Text.rfind("UNIBROOK", 0) != 0)
-            return false;
         *reply = no;
-        return true;
+        return c.Id == cbGroup && c.Text.rfind("UNIBROOK", 0) == 0;
     };
     ASSERT_EQ(Run(rec), resOk);
     EXPECT_EQ(s.Read("target/Unibrook/ub.dll"), "ub 1");
@@ -217,12 +213,9 @@ TEST_F(PatchRun, GroupDeclinedByHostIsLeftAlone) {
 TEST_F(PatchRun, NullReplyAnywhereRestoresEverything) {
     TRecorder full;
     ASSERT_EQ(Run(full), resOk);
-    const size_t total = full.Calls.size();
-    std::filesystem::remove_all(s.Path("target"));
     bool sawSecondFileProgress = false;
-    for (size_t n = 0; n < total; ++n) {
-        std::filesystem::remove_all(s.Path("target"));
-        s.Copy("old", "target");
+    for (size_t n = 0; n < full.Calls.size(); ++n) {
+        Reset();
         TRecorder rec;
         rec.Override = [n](const TCall&, size_t index, void** reply) {
             *reply = nullptr;
@@ -231,67 +224,56 @@ TEST_F(PatchRun, NullReplyAnywhereRestoresEverything) {
         uint32_t result = Run(rec);
         const TCall& refused = rec.Calls.at(std::min(n, rec.Calls.size() - 1));
         if (result == resOk) {
-            EXPECT_EQ(s.Snapshot("target"), after) << "refused callback " << refused.Id;
-            EXPECT_TRUE(refused.Id == cbSummary || refused.Id == cbWarning)
-                << "refused callback " << refused.Id;
+            EXPECT_EQ(Target(), after) << "refused callback " << refused.Id;
+            EXPECT_TRUE(refused.Id == cbSummary || refused.Id == cbWarning) << refused.Id;
         } else {
             EXPECT_EQ(result, resAborted) << "refused callback " << refused.Id << " #" << n;
-            EXPECT_EQ(s.Snapshot("target"), before)
-                << "refused callback " << refused.Id << " #" << n;
+            EXPECT_EQ(Target(), before) << "refused callback " << refused.Id << " #" << n;
         }
-        if (refused.Id == cbProgress && rec.Count(cbFileStart) == 2)
-            sawSecondFileProgress = true;
+        sawSecondFileProgress |= refused.Id == cbProgress && rec.Count(cbFileStart) == 2;
     }
     EXPECT_TRUE(sawSecondFileProgress);
 }
 
 // Every changing file operation in turn fails once: the run must end either
-// with everything restored, or (when only a backup removal failed) complete.
+// with everything restored, or (when only a clean-up failed) complete.
 TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
     int failures = 0;
     for (int k = 1; k < 400; ++k) {
-        std::filesystem::remove_all(s.Path("target"));
-        s.Copy("old", "target");
+        Reset();
         TFaultyFiles files;
         files.FailAt = k;
         TRecorder rec;
         uint32_t result = Run(rec, files);
         if (!files.Failed) {
             EXPECT_EQ(result, resOk);
-            EXPECT_EQ(s.Snapshot("target"), after);
+            EXPECT_EQ(Target(), after);
             break;
         }
         ++failures;
-        if (result == resOk && s.Exists("target/" + std::string(kJournalName))) {
-            // A journal that could not be deleted is the next run's to remove.
-            EXPECT_TRUE(rec.HasText(cbWarning, "could not be deleted")) << "operation " << k;
-            TRecorder next;
-            EXPECT_EQ(Run(next), resOk);
-            EXPECT_EQ(s.Snapshot("target"), after) << "operation " << k;
-        } else if (result == resOk) {
+        auto snap = Target();
+        const bool journalLeft = snap.erase(kJournalName) > 0;
+        if (result == resOk && !journalLeft) {
             // A backup that could not be removed is left for the restart.
             ASSERT_EQ(files.DeletedAtRestart.size(), 1u) << "operation " << k;
-            auto snap = s.Snapshot("target");
-            std::string leftover =
-                std::filesystem::relative(files.DeletedAtRestart[0], s.Path("target"))
-                    .generic_string();
-            EXPECT_EQ(snap.erase(leftover), 1u);
+            EXPECT_EQ(snap.erase(fs::relative(files.DeletedAtRestart[0], s.File("target")).generic_string()), 1u);
             EXPECT_EQ(snap, after);
             EXPECT_TRUE(rec.HasText(cbWarning, "will be deleted at restart"));
+        } else if (result == resOk) {
+            EXPECT_EQ(snap, after) << "operation " << k;
         } else {
             EXPECT_EQ(result, resApplyFailed) << "operation " << k;
-            auto snap = s.Snapshot("target");
-            if (snap.erase(kJournalName)) {
-                // Only the journal's own removal failed: the next run removes it.
-                EXPECT_TRUE(rec.HasText(cbWarning, "could not be deleted")) << "operation " << k;
-                TRecorder next;
-                EXPECT_EQ(Run(next), resOk);
-                EXPECT_EQ(s.Snapshot("target"), after) << "operation " << k;
-            }
             EXPECT_EQ(snap, before) << "operation " << k;
             EXPECT_TRUE(rec.HasText(cbError, "Injected failure"));
             EXPECT_TRUE(rec.HasText(cbRestore, "restored") || rec.HasText(cbError, "Nothing was changed"))
                 << "operation " << k;
+        }
+        if (journalLeft) {
+            // Only the journal's own removal failed: the next run removes it.
+            EXPECT_TRUE(rec.HasText(cbWarning, "could not be deleted")) << "operation " << k;
+            TRecorder next;
+            EXPECT_EQ(Run(next), resOk);
+            EXPECT_EQ(Target(), after) << "operation " << k;
         }
     }
     EXPECT_GT(failures, 10);
@@ -299,29 +281,27 @@ TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
 
 TEST_F(PatchRun, FileInUseIsReplacedAtRestart) {
     TFaultyFiles files;
-    files.InUse = {s.Path("target/app.exe"), s.Path("target/obsolete.txt")};
+    files.InUse = {s.File("target\\app.exe"), s.File("target\\obsolete.txt")};
     TRecorder rec;
     ASSERT_EQ(Run(rec, files), resOk);
     EXPECT_EQ(rec.Count(cbRestartNeeded), 1u);
     EXPECT_TRUE(rec.HasText(cbWarning, "app.exe is in use by another program"));
     ASSERT_EQ(files.ReplacedAtRestart.size(), 1u);
-    EXPECT_EQ(files.ReplacedAtRestart[0].second, s.Path("target/app.exe"));
-    EXPECT_EQ(files.DeletedAtRestart, std::vector<std::string>{s.Path("target/obsolete.txt")});
+    EXPECT_EQ(files.ReplacedAtRestart[0].second, s.File("target\\app.exe"));
+    EXPECT_EQ(files.DeletedAtRestart, std::vector<std::string>{s.File("target\\obsolete.txt")});
     // Until the restart the old file stays and the new one waits beside it.
     EXPECT_EQ(s.Read("target/app.exe"), before.at("app.exe"));
-    std::ifstream waiting(files.ReplacedAtRestart[0].first, std::ios::binary);
-    std::string content((std::istreambuf_iterator<char>(waiting)), {});
-    EXPECT_EQ(content, after.at("app.exe"));
+    EXPECT_EQ(ReadWholeFile(files.ReplacedAtRestart[0].first), after.at("app.exe"));
     EXPECT_EQ(s.Read("target/readme.txt"), "version 2\n");
 }
 
 TEST_F(PatchRun, RestartQueueRefusedRestoresEverything) {
     TFaultyFiles files;
-    files.InUse = {s.Path("target/app.exe")};
+    files.InUse = {s.File("target\\app.exe")};
     files.FailRestart = true;
     TRecorder rec;
     EXPECT_EQ(Run(rec, files), resApplyFailed);
-    EXPECT_EQ(s.Snapshot("target"), before);
+    EXPECT_EQ(Target(), before);
 }
 
 TEST_F(PatchRun, LongWorkLetsTheHostBreathe) {
@@ -334,12 +314,10 @@ TEST_F(PatchRun, LongWorkLetsTheHostBreathe) {
     auto checked = std::find(checking, ids.end(), cbPhaseEnd);
     EXPECT_NE(std::find(checking, checked, cbIdle), checked) << "no idle callback while hashing";
     // Inside the 200 KB file the meter moves several times and the host gets turns.
-    size_t start = 0;
-    while (start < ids.size() && !(ids[start] == cbFileStart &&
-                                   rec.Calls[start].Text.find("app.exe") != std::string::npos))
-        ++start;
-    size_t progress = 0, idle = 0;
-    for (size_t i = start + 1; i < ids.size() && ids[i] != cbFileDone; ++i) {
+    size_t i = 0, progress = 0, idle = 0;
+    while (i < ids.size() && !(ids[i] == cbFileStart && rec.Calls[i].Text.find("app.exe") != std::string::npos))
+        ++i;
+    for (++i; i < ids.size() && ids[i] != cbFileDone; ++i) {
         progress += ids[i] == cbProgress;
         idle += ids[i] == cbIdle;
     }
@@ -349,53 +327,153 @@ TEST_F(PatchRun, LongWorkLetsTheHostBreathe) {
 
 TEST_F(PatchRun, VerifyOnlyChangesNothing) {
     TRecorder rec;
-    TEngineOptions options;
-    options.VerifyOnly = true;
-    EXPECT_EQ(Run(rec, SystemPatchFiles(), options), resOk);
-    EXPECT_EQ(s.Snapshot("target"), before);
+    EXPECT_EQ(Verify(rec), resOk);
+    EXPECT_EQ(Target(), before);
     EXPECT_TRUE(rec.HasText(cbSummary, "5 to patch, 2 to add, 1 to delete, 0 already up to date"));
     EXPECT_TRUE(rec.HasText(cbNote, "obsolete.txt: will be deleted"));
     EXPECT_EQ(rec.Count(cbFileStart), 0u);
 }
 
 TEST_F(PatchRun, DamagedPatchIsRefusedBeforeAnyChange) {
-    std::string bytes;
-    {
-        std::ifstream in(patch, std::ios::binary);
-        bytes.assign((std::istreambuf_iterator<char>(in)), {});
-    }
+    const std::string bytes = ReadWholeFile(patch);
     // The header and the trailer byte by byte, about 300 places in between.
     const size_t stride = std::max<size_t>(7, bytes.size() / 300);
-    for (size_t at = 0; at < bytes.size();
-         at += (at < 16 || at + 64 >= bytes.size() ? 1 : stride)) {
+    for (size_t at = 0; at < bytes.size(); at += (at < 16 || at + 64 >= bytes.size() ? 1 : stride)) {
         std::string damaged = bytes;
-        damaged[at] = static_cast<char>(damaged[at] ^ 0x20);
-        std::ofstream(patch, std::ios::binary | std::ios::trunc) << damaged;
+        damaged[at] ^= 0x20;
+        WriteWholeFile(patch, damaged);
         TRecorder rec;
         ASSERT_EQ(Run(rec), resBadPatchFile) << "byte " << at;
         ASSERT_EQ(rec.Ids().back(), cbPatchInvalid);
         ASSERT_EQ(rec.Count(cbFileCount), 0u);
     }
     for (size_t length : {size_t(0), size_t(10), bytes.size() / 2, bytes.size() - 1}) {
-        std::ofstream(patch, std::ios::binary | std::ios::trunc) << bytes.substr(0, length);
+        WriteWholeFile(patch, bytes.substr(0, length));
         TRecorder rec;
         EXPECT_EQ(Run(rec), resBadPatchFile) << "length " << length;
     }
-    EXPECT_EQ(s.Snapshot("target"), before);
+    EXPECT_EQ(Target(), before);
 }
 
 TEST_F(PatchRun, MissingPatchOrBadCommandLineStopAtOnce) {
-    TRecorder missing;
-    TPatchEngine engine(SystemPatchFiles(), missing.Callback());
-    EXPECT_EQ(engine.Run("\"" + s.Path("target") + "\" \"" + s.Path("nothing.rtp") + "\""),
+    TRecorder missing, bad;
+    EXPECT_EQ(TPatchEngine(SystemPatchFiles(), missing.Callback()).Apply(s.File("target"), s.File("no.rtp")),
               resAborted);
     EXPECT_EQ(missing.Ids(), (std::vector<uint32_t>{cbStart, cbPatchMissing}));
-
-    TRecorder bad;
-    TPatchEngine engine2(SystemPatchFiles(), bad.Callback());
-    EXPECT_EQ(engine2.Run("-x \"" + s.Path("target") + "\" \"" + patch + "\""), resBadCommandLine);
+    TPatchEngine engine(SystemPatchFiles(), bad.Callback());
+    EXPECT_EQ(engine.Run("-x \"" + s.File("target") + "\" \"" + patch + "\""), resBadCommandLine);
     EXPECT_TRUE(bad.HasText(cbError, "Invalid command line"));
-    EXPECT_EQ(s.Snapshot("target"), before);
+    EXPECT_EQ(Target(), before);
+}
+
+// ---- the journal ----
+
+std::vector<TJournalRecord> SampleRecords(const std::string& dir) {
+    TSha256Digest hash{};
+    hash[0] = 7;
+    return {{TJournalKind::Temporary, dir + "/a.dll.~oru-new", {}, {}, {}},
+            {TJournalKind::Replace, dir + "/a.dll", dir + "/a.dll.~oru-new", dir + "/a.dll.~oru-old", hash},
+            {TJournalKind::Delete, dir + "/b.txt", {}, dir + "/b.txt.~oru-old", hash},
+            {TJournalKind::Commit, {}, {}, {}, {}}};
+}
+
+void WriteJournal(const std::string& path, const std::vector<TJournalRecord>& records,
+                  const std::string& folder) {
+    TJournalWriter writer(SystemPatchFiles(), path, folder, "Z:\\pkg\\ORU.rtp");
+    for (const TJournalRecord& r : records)
+        writer.Append(r);
+    writer.Flush();
+}
+
+TJournal Parse(const std::string& bytes) {
+    TMemoryStream in(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    return ReadJournal(in);
+}
+
+TEST(Journal, ACutAnywhereLeavesTheRecordsBeforeItAndDamageElsewhereIsRefused) {
+    TScratch s("journal");
+    const auto records = SampleRecords(s.File("target"));
+    WriteJournal(s.File("journal"), records, s.File("target"));
+    const std::string whole = s.Read("journal");
+
+    TJournal full = Parse(whole);
+    EXPECT_EQ(full.Folder, s.File("target"));
+    EXPECT_EQ(full.PatchFile, "Z:\\pkg\\ORU.rtp");
+    ASSERT_EQ(full.Records.size(), records.size());
+    EXPECT_EQ(full.Records[1].Backup, records[1].Backup);
+    EXPECT_EQ(full.Records[2].Hash, records[2].Hash);
+    EXPECT_TRUE(full.Finishes());
+    EXPECT_FALSE(full.TornTail);
+
+    size_t previous = 0;
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+        TJournal part = Parse(whole.substr(0, cut));
+        EXPECT_GE(part.Records.size(), previous) << cut;
+        EXPECT_LT(part.Records.size(), records.size()) << cut;
+        previous = part.Records.size();
+    }
+    // A byte changed in any record but the last is damage, not a cut.
+    const size_t lastRecord = whole.size() - (4 + 1 + 12 + 32 + 4);
+    for (size_t at = 8; at < lastRecord; at += 7) {
+        std::string bad = whole;
+        bad[at] ^= 0x40;
+        EXPECT_THROW(Parse(bad), EJournalError) << at;
+    }
+    EXPECT_THROW(Parse("PK\x03\x04 not a journal at all"), EJournalError);
+    std::string later = whole;
+    later[7] = '2'; // another version of the format
+    EXPECT_THROW(Parse(later), EJournalError);
+}
+
+TEST_F(PatchRun, AJournalThatCannotBeTrustedStopsTheRunAndChangesNothing) {
+    const std::string dir = s.File("target");
+    s.Write("target/a.dll.~oru-old", "what a backup would hold");
+    struct {
+        const char* why;
+        std::function<void()> make;
+        const char* says;
+    } const cases[] = {
+        {"damaged",
+         [&] {
+             WriteJournal(Journal(), SampleRecords(dir), dir);
+             std::string bytes = ReadWholeFile(Journal());
+             bytes[20] ^= 1;
+             WriteWholeFile(Journal(), bytes);
+         },
+         "is damaged"},
+        {"another folder's", [&] { WriteJournal(Journal(), SampleRecords(dir), s.File("elsewhere")); },
+         "belongs to the folder"},
+        {"naming a file of the installation as a backup",
+         [&] {
+             auto records = SampleRecords(dir);
+             records[1].Backup = dir + "/readme.txt";
+             WriteJournal(Journal(), records, dir);
+         },
+         "not a temporary or backup"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(Journal());
+        c.make();
+        const auto snapshot = Target();
+        TRecorder rec;
+        EXPECT_EQ(Run(rec), resRestoreFailed) << c.why;
+        EXPECT_TRUE(rec.HasText(cbError, c.says)) << c.why;
+        EXPECT_TRUE(rec.HasText(cbError, "Nothing was changed")) << c.why;
+        EXPECT_EQ(Target(), snapshot) << c.why;
+    }
+}
+
+TEST_F(PatchRun, ACheckReportsAnInterruptedRunAndLeavesItForTheUpdate) {
+    WriteJournal(Journal(), {}, s.File("target"));
+    const auto snapshot = Target();
+    TRecorder check, update;
+    EXPECT_EQ(Verify(check), resOk);
+    EXPECT_TRUE(check.HasText(cbWarning, "was interrupted"));
+    EXPECT_EQ(Target(), snapshot);
+
+    EXPECT_EQ(Run(update), resOk);
+    EXPECT_TRUE(update.HasText(cbRestore, "An interrupted update was found and undone"));
+    EXPECT_EQ(Target(), after);
 }
 
 } // namespace

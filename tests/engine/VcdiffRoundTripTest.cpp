@@ -78,36 +78,20 @@ struct OptionSet {
     EncodeOptions options;
 };
 
-std::vector<OptionSet> OptionSets() {
-    std::vector<OptionSet> v;
-    v.push_back({"defaults", {}});
-    EncodeOptions small;
-    small.targetWindow = 1000;
-    small.sourceWindow = 3000;
-    v.push_back({"small windows", small});
-    EncodeOptions fast;
-    fast.level = 1;
-    fast.checksum = false;
-    v.push_back({"level 1 without checksum", fast});
-    EncodeOptions odd;
-    odd.targetWindow = 4097;
-    odd.level = 5;
-    v.push_back({"odd window", odd});
-    return v;
-}
+const OptionSet kOptionSets[] = {
+    {"defaults", {}},
+    {"small windows", {1000, 3000}},
+    {"level 1 without checksum", {8 << 20, 32 << 20, 1, false}},
+    {"odd window", {4097, 32 << 20, 5}},
+};
 
 TEST(VcdiffRoundTrip, EveryPairUnderEveryOptionSet) {
-    for (const OptionSet& o : OptionSets())
+    for (const OptionSet& o : kOptionSets)
         for (const Pair& p : Pairs()) {
-            Bytes delta = EncodeBytes(p.source, p.target, o.options);
-            Bytes back;
-            try {
-                back = DecodeBytes(p.source, delta);
-            } catch (const VcdiffError& e) {
-                ADD_FAILURE() << p.name << " / " << o.name << ": " << e.Message();
-                continue;
-            }
-            EXPECT_TRUE(back == p.target) << p.name << " / " << o.name;
+            const std::string what = p.name + " / " + o.name;
+            EXPECT_NO_THROW(EXPECT_TRUE(DecodeBytes(p.source, EncodeBytes(p.source, p.target, o.options)) == p.target)
+                            << what)
+                << what;
         }
 }
 
@@ -129,6 +113,22 @@ TEST(VcdiffRoundTrip, SharedContentGivesSmallDeltas) {
     Bytes r = RandomBytes(50000, 11);
     EXPECT_LE(EncodeBytes(r, r).size(), 40u) << "identical data is one COPY";
     EXPECT_LE(EncodeBytes({}, Bytes(100000, 'x')).size(), 40u) << "a run is one RUN";
+}
+
+// The encoder's choices on fixed inputs: a change in how it matches or which
+// address mode it picks shows as another size. New figures need a reason.
+TEST(VcdiffRoundTrip, DeltaSizesOnFixedInputs) {
+    const struct {
+        std::string name;
+        size_t optionSet, size;
+    } pinned[] = {{"shuffled blocks", 0, 55}, {"scattered byte edits", 0, 8431}, {"scattered byte edits", 1, 9181},
+                  {"text edits", 0, 1245},    {"text edits", 1, 1776},               {"source twice", 3, 420}};
+    const std::vector<Pair> pairs = Pairs();
+    for (const auto& pin : pinned) {
+        auto p = std::find_if(pairs.begin(), pairs.end(), [&](const Pair& q) { return q.name == pin.name; });
+        const OptionSet& o = kOptionSets[pin.optionSet];
+        EXPECT_EQ(EncodeBytes(p->source, p->target, o.options).size(), pin.size) << pin.name << " / " << o.name;
+    }
 }
 
 TEST(VcdiffRoundTrip, SourceWindowFollowsTheTargetThroughALargeSource) {
@@ -175,19 +175,14 @@ TEST(VcdiffRoundTrip, WindowsSplitTheTargetAsConfigured) {
     EXPECT_EQ(6, windows);
 }
 
-TEST(VcdiffRoundTrip, StreamsAreUsedFromTheirCurrentPosition) {
+TEST(VcdiffRoundTrip, EncoderReadsStreamsFromTheirCurrentPosition) {
     Bytes source = RandomBytes(20000, 41), target = Edited(source, 500, 42);
     Bytes junk = RandomBytes(999, 43);
     TMemoryStream s(Concat({junk, source})), t(Concat({junk, target})), d;
     s.Seek(999, SeekOrigin::Begin);
     t.Seek(999, SeekOrigin::Begin);
     Encode(s, t, d);
-    EXPECT_TRUE(DecodeBytes(source, d.Data()) == target);
-
-    TMemoryStream s2(Concat({junk, source})), d2(d.Data()), out;
-    s2.Seek(999, SeekOrigin::Begin);
-    Decode(s2, d2, out);
-    EXPECT_TRUE(out.Data() == target);
+    EXPECT_TRUE(DecodeBytes(source, d.Data()) == target); // the decoder's side: VcdiffDecode
 }
 
 } // namespace

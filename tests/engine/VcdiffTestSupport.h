@@ -3,15 +3,17 @@
 #pragma once
 
 #include "engine/vcdiff/Vcdiff.h"
+#include "support/Files.h"
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 namespace oru::vcdiff::test {
 
 using Bytes = std::vector<uint8_t>;
+using oru::test::ReadWholeBytes;
+using oru::test::WriteWholeFile;
 
 Bytes EncodeBytes(const Bytes& source, const Bytes& target, const EncodeOptions& options = {});
 Bytes DecodeBytes(const Bytes& source, const Bytes& delta, const DecodeOptions& options = {});
@@ -20,9 +22,6 @@ Bytes DecodeBytes(const Bytes& source, const Bytes& delta, const DecodeOptions& 
 Bytes RandomBytes(size_t n, uint32_t seed);
 // Text-like bytes with many repeats (words drawn from a small vocabulary).
 Bytes WordBytes(size_t n, uint32_t seed);
-
-Bytes ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const Bytes& bytes);
 
 Bytes Varint(uint64_t v);
 Bytes Concat(std::initializer_list<Bytes> parts);
@@ -35,12 +34,11 @@ struct WindowLayout {
     uint64_t targetLen = 0;
     uint8_t deltaIndicator = 0;
     Bytes data, inst, addr;
-    uint32_t adler = 0;                    // written when indicator has bit 4
-    std::optional<uint64_t> deltaLength;   // the correct length unless set
+    uint32_t adler = 0;                  // written when indicator has bit 4
+    std::optional<uint64_t> deltaLength; // the correct length unless set
 };
 
 // The file header (with a header indicator) followed by windows.
 Bytes BuildDelta(const std::vector<WindowLayout>& windows, uint8_t headerIndicator = 0);
-uint32_t Adler32Of(const Bytes& bytes);
 
 } // namespace oru::vcdiff::test
