@@ -55,8 +55,9 @@ TEST(ReadCommandLine, EachArgumentCountsOnlyInItsPlace) {
         EXPECT_EQ(a.NetworkInstall, row.network);
         EXPECT_EQ(a.ProductKind, row.kind);
         EXPECT_EQ(a.ProductNumberInvalid, row.invalid);
-        if (row.invalid)
+        if (row.invalid) {
             EXPECT_EQ(a.ProductArgument, row.params[4]);
+        }
     }
 }
 

@@ -117,9 +117,10 @@ TEST_F(DriverTest, TheFirstCheckThatFailsGivesTheMessage) {
             EXPECT_EQ(driver.ChosenRun(), row.run);
             EXPECT_EQ(driver.ExtractedFiles.has_value(), row.unpacked);
             EXPECT_EQ(driver.LocalPatchDll, row.unpacked && engine == "archive");
-            if (row.unpacked)
+            if (row.unpacked) {
                 for (const auto& file : unpacked)
                     EXPECT_TRUE(InUpdate(file)) << file;
+            }
         }
         // Whatever came out of the engine archive is gone with the driver.
         for (const auto& file : unpacked)

@@ -36,7 +36,7 @@ TEST(LongPath, ShortFolderNamesBecomeLongAndOtherPathsStay) {
     ASSERT_NE(std::string(shortName), full) << "no short names on this file system";
     const std::string expected = PathUtils().LongPathName(dir.Dir()) + "A Rather Long Folder Name\\Second Long Level\\";
     EXPECT_EQ(PathUtils().LongPathName(shortName), expected);
-    for (const std::string path : {std::string(), std::string("C:\\"), std::string("\\\\server\\share\\"),
+    for (const std::string& path : {std::string(), std::string("C:\\"), std::string("\\\\server\\share\\"),
                                    dir.Dir() + "missing\\deeper", dir.Dir() + "*"}) // no match for a wildcard
         EXPECT_EQ(PathUtils().LongPathName(path), path);
 }
