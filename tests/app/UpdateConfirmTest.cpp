@@ -121,6 +121,15 @@ TEST_F(ConfirmFormTest, PackageWantingNothingOpensTheUpdateWindowReadyToClose) {
     }
 }
 
+// Not GetWindowText: it would wait for the form thread, which joins the watcher.
+BOOL CALLBACK NoteUpdateWindow(HWND w, LPARAM flag) {
+    wchar_t title[64] = {};
+    InternalGetWindowText(w, title, 64);
+    if (IsWindowVisible(w) && std::wstring(title) == L"ORU Parcelon Update")
+        *reinterpret_cast<bool*>(flag) = true;
+    return TRUE;
+}
+
 // The banner must be on the screen during the pause, not after it: a watcher
 // thread notes when the update window first shows, and the run may end no sooner
 // than the pause after that.
@@ -137,17 +146,7 @@ TEST_F(ConfirmFormTest, ThePauseComesAfterTheUpdateWindowIsShown) {
     std::thread watcher([&] {
         while (!done && !seen) {
             bool seenNow = false;
-            EnumThreadWindows(
-                formThread,
-                [](HWND w, LPARAM flag) {
-                    // Not GetWindowText: it would wait for the form thread, which joins us.
-                    wchar_t title[64] = {};
-                    InternalGetWindowText(w, title, 64);
-                    if (IsWindowVisible(w) && std::wstring(title) == L"ORU Parcelon Update")
-                        *reinterpret_cast<bool*>(flag) = true;
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&seenNow));
+            EnumThreadWindows(formThread, NoteUpdateWindow, reinterpret_cast<LPARAM>(&seenNow));
             if (seenNow) {
                 shownAt = Clock::now();
                 seen = true;

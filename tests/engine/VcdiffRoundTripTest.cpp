@@ -126,6 +126,7 @@ TEST(VcdiffRoundTrip, DeltaSizesOnFixedInputs) {
     const std::vector<Pair> pairs = Pairs();
     for (const auto& pin : pinned) {
         auto p = std::find_if(pairs.begin(), pairs.end(), [&](const Pair& q) { return q.name == pin.name; });
+        ASSERT_NE(p, pairs.end()) << pin.name;
         const OptionSet& o = kOptionSets[pin.optionSet];
         EXPECT_EQ(EncodeBytes(p->source, p->target, o.options).size(), pin.size) << pin.name << " / " << o.name;
     }
