@@ -15,9 +15,4 @@ void Sha256BlocksPortable(uint32_t state[8], const uint8_t* blocks, size_t count
 // The form using the CPU's SHA extensions, or nullptr where it has none.
 TSha256Blocks Sha256BlocksHardware();
 
-inline TSha256Blocks ChooseSha256Blocks() {
-    TSha256Blocks hardware = Sha256BlocksHardware();
-    return hardware ? hardware : Sha256BlocksPortable;
-}
-
 } // namespace oru::patch

@@ -127,8 +127,6 @@ struct TSha256::TImpl {
     uint8_t pending[64];
     size_t pendingSize;
     uint64_t total;
-    TSha256Blocks blocks;
-
     void Start() {
         std::memcpy(state, kInitial, sizeof state);
         pendingSize = 0;
@@ -136,12 +134,18 @@ struct TSha256::TImpl {
     }
 };
 
-TSha256::TSha256() : impl_(std::make_unique<TImpl>()) {
-    // Asked once: under a hypervisor CPUID is a trap, and the engine makes a digest per file.
-    static const TSha256Blocks chosen = ChooseSha256Blocks();
-    impl_->blocks = chosen;
-    impl_->Start();
+namespace {
+void CompressBlocks(uint32_t state[8], const uint8_t* blocks, size_t count) {
+    // Asked once: under a hypervisor CPUID is a trap.
+    static const TSha256Blocks chosen = [] {
+        TSha256Blocks hardware = Sha256BlocksHardware();
+        return hardware ? hardware : Sha256BlocksPortable;
+    }();
+    chosen(state, blocks, count);
 }
+} // namespace
+
+TSha256::TSha256() : impl_(std::make_unique<TImpl>()) { impl_->Start(); }
 
 TSha256::~TSha256() = default;
 
@@ -157,11 +161,11 @@ void TSha256::Update(const void* data, size_t size) {
         size -= take;
         if (s.pendingSize < sizeof s.pending)
             return;
-        s.blocks(s.state, s.pending, 1);
+        CompressBlocks(s.state, s.pending, 1);
         s.pendingSize = 0;
     }
     if (size_t whole = size / 64) {
-        s.blocks(s.state, p, whole);
+        CompressBlocks(s.state, p, whole);
         p += whole * 64;
         size -= whole * 64;
     }
@@ -178,7 +182,7 @@ TSha256Digest TSha256::Final() {
     size_t tailSize = s.pendingSize < 56 ? 64 : 128;
     for (int i = 0; i < 8; ++i)
         tail[tailSize - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
-    s.blocks(s.state, tail, tailSize / 64);
+    CompressBlocks(s.state, tail, tailSize / 64);
     TSha256Digest digest;
     for (int i = 0; i < 8; ++i)
         for (int j = 0; j < 4; ++j)
