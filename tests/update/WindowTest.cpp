@@ -1,26 +1,19 @@
 // The update window with stand-in run steps, so that every ending can be chosen.
 #include <windows.h>
 
-#include "install/CountiesTable.h"
-#include "install/ProductCatalogue.h"
+#include "UpdateFormFixture.h"
 #include "platform/Files.h"
-#include "ui/Application.h"
-#include "ui/ModalHook.h"
 #include "update/RTPatchErrors.h"
-#include "update/Update.h"
 
 #include "support/Scratch.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
-#include <memory>
 
 using namespace oru;
+using namespace oru::test;
 
 namespace {
 
-using Lines = std::vector<std::string>;
 const std::string Frame = " -------------------------------------------------------";
 const std::string EmptyFrame = " |                                                     |";
 const char* const Mcu = "Z:\\pkg\\ORU.mcu";
@@ -29,22 +22,16 @@ const char* const Rtp = "Z:\\pkg\\ORU.rtp";
 // A window whose run steps are whatever the test says.
 class ScriptedWindow : public TfrmUpdate {
 public:
-    ScriptedWindow(const std::string& update, const std::string& patch, const std::string& version,
-                   const std::string& extra)
-        : TfrmUpdate(nullptr, false, false, "C:\\Apps\\Parcelon\\", update, patch, version, false, extra)
-    {
-    }
+    using TfrmUpdate::TfrmUpdate;
     std::function<void(ScriptedWindow&)> extract, patch;
     bool cancelEnabledAtPatch = false;
 
-    void ExtractArchive() override
-    {
+    void ExtractArchive() override {
         AddHistory("extracted");
         if (extract)
             extract(*this);
     }
-    void ApplyPatch() override
-    {
+    void ApplyPatch() override {
         cancelEnabledAtPatch = btnCancel->Enabled();
         AddHistory("patched");
         if (patch)
@@ -52,49 +39,21 @@ public:
     }
 };
 
-class UpdateWindow : public ::testing::Test {
+class UpdateWindow : public UpdateFormTest {
 protected:
-    void SetUp() override
-    {
-        ResetProductCatalogue();
-        SetProductKind(1);
-        SetPresortTablesFolderQuery([this] {
-            log.push_back("county load");
-            return presortFolder;
-        });
-    }
-    void TearDown() override
-    {
-        window.reset();
-        SetPresortTablesFolderQuery(nullptr);
-        SetApplicationTitleProvider(nullptr);
-        ResetProductCatalogue();
-        ClearCountiesTables();
-    }
-
     ScriptedWindow& Make(const std::string& version = "01.23.00.00", const std::string& extra = "",
-                         const std::string& update = Mcu, const std::string& patch = Rtp)
-    {
-        window = std::make_unique<ScriptedWindow>(update, patch, version, extra);
+                         const std::string& update = Mcu, const std::string& patch = Rtp) {
+        window = &MakeForm<ScriptedWindow>({.UpdateArchivePath = update, .PatchArchivePath = patch,
+                                            .Version = version, .ExtraMessage = extra});
         window->Show();
-        recorder.Messages.clear();
+        dialogs.Messages.clear();
         return *window;
     }
-    const Lines& History() const { return window->History->Lines().Items(); }
     // What the run wrote after the banner.
     Lines RunLines() const { return History().size() > 11 ? Lines(History().begin() + 11, History().end()) : Lines{}; }
-    // The boxes shown, "error: " or "info: " and the text.
-    Lines Boxes() const
-    {
-        Lines boxes;
-        for (const TMessageDlgRequest& m : recorder.Messages)
-            boxes.push_back((m.Type == TMsgDlgType::mtError ? "error: " : "info: ") + m.Text);
-        return boxes;
-    }
     // The focused control. Other test processes share the desktop and may hold the
     // foreground for a moment, so the window is activated until it has the focus.
-    HWND Focus()
-    {
+    HWND Focus() {
         HWND focus = GetFocus();
         for (int i = 0; i < 100 && !(focus && IsChild(window->Handle(), focus)); ++i) {
             SetForegroundWindow(window->Handle());
@@ -105,29 +64,17 @@ protected:
         }
         return focus;
     }
-    void Key(WPARAM key)
-    {
+    void Key(WPARAM key) {
         PostMessageA(Focus(), WM_KEYDOWN, key, 1);
         Application().ProcessMessages();
     }
-    void ExpectDone()
-    {
-        EXPECT_EQ(window->btnCancel->Caption(), "&Done");
-        EXPECT_TRUE(window->btnCancel->Enabled());
-        EXPECT_TRUE(window->btnCancel->Default());
-        EXPECT_EQ(window->edCurrentFile->Text(), "");
-    }
 
-    TModalRecorder recorder;
-    std::unique_ptr<ScriptedWindow> window;
-    std::vector<std::string> log;
-    std::string presortFolder;
+    ScriptedWindow* window = nullptr;
 };
 
 } // namespace
 
-TEST_F(UpdateWindow, BannerForAVersionNumber)
-{
+TEST_F(UpdateWindow, BannerFramesTheTitleAndNamesTheVersionOrTheDate) {
     Make("01.23.00.00");
     const Lines expected = {
         Frame,
@@ -143,10 +90,6 @@ TEST_F(UpdateWindow, BannerForAVersionNumber)
         " **********  Update to version   01.23.00.00  **********",
     };
     EXPECT_EQ(History(), expected);
-}
-
-TEST_F(UpdateWindow, BannerVariants)
-{
     struct Row {
         std::string version, title;
         size_t line;
@@ -166,8 +109,7 @@ TEST_F(UpdateWindow, BannerVariants)
     EXPECT_EQ(window->Caption(), std::string(53, 'E') + " Update");
 }
 
-TEST_F(UpdateWindow, CancelIsEnabledOnlyForAPatchFileWithoutAnArchive)
-{
+TEST_F(UpdateWindow, CancelIsEnabledOnlyForAPatchFileWithoutAnArchive) {
     struct Case {
         std::string update, patch;
         bool enabled;
@@ -187,8 +129,7 @@ TEST_F(UpdateWindow, CancelIsEnabledOnlyForAPatchFileWithoutAnArchive)
     }
 }
 
-TEST_F(UpdateWindow, TheCombinedRunEnablesCancelForAnRtpPatchOnly)
-{
+TEST_F(UpdateWindow, TheCombinedRunEnablesCancelForAnRtpPatchOnly) {
     struct Case {
         const char* patch;
         void (TfrmUpdate::*run)();
@@ -200,13 +141,12 @@ TEST_F(UpdateWindow, TheCombinedRunEnablesCancelForAnRtpPatchOnly)
     };
     for (const Case& c : cases) {
         Make("01.23.00.00", "", Mcu, c.patch);
-        (window.get()->*c.run)();
+        (window->*c.run)();
         EXPECT_EQ(window->cancelEnabledAtPatch, c.enabled) << c.patch;
     }
 }
 
-TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesAndOffersDone)
-{
+TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesAndOffersDone) {
     const auto fails = [](std::function<void()> raise, const char* current = "") {
         return [=](ScriptedWindow& w) {
             w.edCurrentFile->SetText(current);
@@ -259,17 +199,18 @@ TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesAndOffersDone)
         Make(row.version, row.extra);
         window->extract = row.extract;
         window->patch = row.patch;
-        (window.get()->*row.run)();
+        (window->*row.run)();
         EXPECT_EQ(RunLines(), row.lines);
         EXPECT_EQ(Boxes(), row.boxes);
-        ExpectDone();
+        EXPECT_EQ(window->btnCancel->Caption(), "&Done");
+        EXPECT_TRUE(window->btnCancel->Enabled() && window->btnCancel->Default());
+        EXPECT_EQ(window->edCurrentFile->Text(), "");
     }
 }
 
 // The engine waits in SendMessage: a failing handler is reported by the window,
 // and the engine still gets its reply instead of an exception through its stack.
-TEST_F(UpdateWindow, AHandlerErrorIsReportedAndTheReplyStands)
-{
+TEST_F(UpdateWindow, AHandlerErrorIsReportedAndTheReplyStands) {
     Make();
     EXPECT_EQ(SendMessageA(window->Handle(), WM_USER, 6, 0), 0); // a count without its number
     EXPECT_EQ(Boxes(), Lines{"error: ORU Parcelon RTPatch callback message handler: 6\r"
@@ -280,8 +221,7 @@ TEST_F(UpdateWindow, AHandlerErrorIsReportedAndTheReplyStands)
     EXPECT_STREQ(reinterpret_cast<const char*>(reply), "COMBINE");
 }
 
-TEST_F(UpdateWindow, CountyTableIsReleasedFirstAndReloadedLastEvenAfterAFailure)
-{
+TEST_F(UpdateWindow, CountyTableIsReleasedFirstAndReloadedLastEvenAfterAFailure) {
     test::TScratch scratch("window");
     presortFolder = scratch.Dir();
     scratch.Write("COUNTIES.TBL", "ABCDE"); // one record
@@ -302,8 +242,7 @@ TEST_F(UpdateWindow, CountyTableIsReleasedFirstAndReloadedLastEvenAfterAFailure)
     EXPECT_EQ(CountiesTableSlot(0).size(), 1u);
 }
 
-TEST_F(UpdateWindow, PatchRunDeletesTheOldCheckerFromThisVersionOn)
-{
+TEST_F(UpdateWindow, PatchRunDeletesTheOldCheckerFromThisVersionOn) {
     const std::string checker = GetSystemFolder() + "ORUCHI16.exe";
     struct Row {
         const char* version;
@@ -320,7 +259,7 @@ TEST_F(UpdateWindow, PatchRunDeletesTheOldCheckerFromThisVersionOn)
         ASSERT_NE(planted, INVALID_HANDLE_VALUE);
         CloseHandle(planted);
         Make(row.version);
-        (window.get()->*row.run)();
+        (window->*row.run)();
         EXPECT_EQ(GetFileAttributesA(checker.c_str()) != INVALID_FILE_ATTRIBUTES, row.kept) << row.version;
     }
     Make("01.23.00.00");
@@ -330,8 +269,7 @@ TEST_F(UpdateWindow, PatchRunDeletesTheOldCheckerFromThisVersionOn)
 
 // Keys go to the focused control through the application's message loop, as a
 // user's keys would. Last in this program: termination is for good.
-TEST_F(UpdateWindow, TheRunCannotBeClosedEscapeCancelsItAndAtTheEndEnterPressesDone)
-{
+TEST_F(UpdateWindow, TheRunCannotBeClosedEscapeCancelsItAndAtTheEndEnterPressesDone) {
     Make("", "", "", Rtp);
     window->patch = [this](ScriptedWindow& w) {
         w.btnHelp->SetFocus(); // where a user could tab to
