@@ -12,10 +12,7 @@ using namespace oru::test;
 
 namespace {
 
-class ApplyPatchTest : public UpdateFormTest {
-protected:
-    TScratch scratch;
-};
+using ApplyPatchTest = UpdateFormTest;
 
 TEST_F(ApplyPatchTest, HistoryTellsWhereThePatchGoesAndTheEngineGetsTheBuiltCommandLine) {
     const std::string drives = "-d" + WindowsFolder().substr(0, 1) + "D";
@@ -27,7 +24,7 @@ TEST_F(ApplyPatchTest, HistoryTellsWhereThePatchGoesAndTheEngineGetsTheBuiltComm
     };
     for (bool local : {true, false}) {
         SCOPED_TRACE(local);
-        TEngineScript script(scratch, "send 1 text Applying\nreturn 0\n");
+        TEngineScript script("send 1 text Applying\nreturn 0\n");
         TfrmUpdate& f = MakeForm({.InstallDir = "D:\\Apps\\Parcelon\\", .PatchArchivePath = "E:\\upd\\ORU.rtp",
                                   .LocalPatchDll = local});
         EXPECT_FALSE(f.pbPatch->Visible());

@@ -19,7 +19,7 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// What the receiving window saw of each callback message, read while it was handled.
+// What the window would have been sent, read while each callback was delivered.
 std::vector<std::string> Inbox;
 std::map<WPARAM, LRESULT> Replies;
 const char Combine[] = "COMBINE";
@@ -43,56 +43,42 @@ std::string Describe(WPARAM id, LPARAM parm) {
     }
 }
 
-LRESULT CALLBACK RecordingWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != WM_USER)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    Inbox.push_back(std::to_string(wParam) + " " + Describe(wParam, lParam));
-    auto reply = Replies.find(wParam);
+LRESULT RecordingSender(HWND, UINT msg, WPARAM id, LPARAM parm) {
+    EXPECT_EQ(msg, static_cast<UINT>(WM_USER));
+    Inbox.push_back(std::to_string(id) + " " + Describe(id, parm));
+    auto reply = Replies.find(id);
     return reply == Replies.end() ? 0 : reply->second;
 }
 
-LRESULT ThrowingSender(HWND, UINT, WPARAM wParam, LPARAM) {
-    if (wParam == 7)
+LRESULT ThrowingSender(HWND, UINT, WPARAM id, LPARAM) {
+    if (id == 7)
         throw Exception("the handler broke");
     return 0;
 }
 
+// The real delivery to a window is proven by the patch step's own test.
 class RTPatchTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Inbox.clear();
         Replies.clear();
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = RecordingWindowProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "OruRTPatchTestWindow";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 wc.hInstance, nullptr);
-        ASSERT_NE(window, nullptr);
+        SetRTPatchSender(RecordingSender);
     }
-    void TearDown() override {
-        DestroyWindow(window);
-        SetRTPatchSender(nullptr);
-    }
-
-    std::string Engine() const { return ProgramFolder() + "patchw32.dll"; }
-
-    HWND window = nullptr;
-    TScratch scratch;
+    void TearDown() override { SetRTPatchSender(nullptr); }
+    const std::string engine = ProgramFolder() + "patchw32.dll";
 };
 
 TEST_F(RTPatchTest, ForwardsEachCallbackAndPassesTheRepliesBack) {
-    TEngineScript script(scratch, "send 1 text Reading\\nline two\nsend 5 u16 16384\nsend 6 i32 3\n"
-                                  "send 7 text parcelon.exe\nsend 8 none\nsend 19 pair GROUP|second text\n"
-                                  "send 20 pair unibrook|other\nsend 21 none\nsend 28 none\nsend 13 none\n"
-                                  "send 0 none\nsend 27 none\nsend 29 none\n");
+    TEngineScript script("send 1 text Reading\\nline two\nsend 5 u16 16384\nsend 6 i32 3\n"
+                         "send 7 text parcelon.exe\nsend 8 none\nsend 19 pair GROUP|second text\n"
+                         "send 20 pair unibrook|other\nsend 21 none\nsend 28 none\nsend 13 none\n"
+                         "send 0 none\nsend 27 none\nsend 29 none\n");
     Replies[6] = reinterpret_cast<LRESULT>(Combine);
     Replies[19] = 89;
     Replies[20] = reinterpret_cast<LRESULT>(Folder);
     Replies[13] = RTPatchAbortReply;
 
-    TRTPatch patch(window, Engine(), "  \"C:\\Apps\\Parcelon\" \"C:\\upd\\ORU.rtp\"\r\n");
+    TRTPatch(nullptr, engine, "  \"C:\\Apps\\Parcelon\" \"C:\\upd\\ORU.rtp\"\r\n");
 
     // Trimmed, and run with the flag set and the root as the current folder.
     EXPECT_THAT(script.Log(), testing::IsSupersetOf({"command \"C:\\Apps\\Parcelon\" \"C:\\upd\\ORU.rtp\"", "flag 1",
@@ -110,18 +96,18 @@ TEST_F(RTPatchTest, ForwardsEachCallbackAndPassesTheRepliesBack) {
 }
 
 TEST_F(RTPatchTest, AbortReplyBecomesNullForTextAndPointerIds) {
-    TEngineScript script(scratch, "send 7 text a.dat\nsend 6 i32 1\nsend 20 pair X|Y\nreturn 0\n");
+    TEngineScript script("send 7 text a.dat\nsend 6 i32 1\nsend 20 pair X|Y\nreturn 0\n");
     for (WPARAM id : {7, 6, 20})
         Replies[id] = RTPatchAbortReply;
-    TRTPatch patch(window, Engine(), "x");
+    TRTPatch(nullptr, engine, "x");
     EXPECT_THAT(script.Replies(), ElementsAre("7 null", "6 null", "20 null"));
 }
 
 TEST_F(RTPatchTest, ResultCodesBecomeEngineExceptionsOnTheirLow16Bits) {
     const auto run = [&](const char* result) {
         return [this, result] {
-            TEngineScript script(scratch, std::string("return ") + result + "\n");
-            TRTPatch(window, Engine(), "x");
+            TEngineScript script(std::string("return ") + result + "\n");
+            TRTPatch(nullptr, engine, "x");
         };
     };
     EXPECT_EQ(MessageOf<ERTPatchAborted>(run("32769")), "Patch was aborted.");
@@ -130,14 +116,14 @@ TEST_F(RTPatchTest, ResultCodesBecomeEngineExceptionsOnTheirLow16Bits) {
     EXPECT_EQ(MessageOf<ERTPatch>(run("98307")), "Fatal .RTPatch error : 32771");
     EXPECT_NO_THROW(run("65536")());
     // A constructor that failed leaves the library unloaded.
-    EXPECT_EQ(GetModuleHandleA(Engine().c_str()), nullptr);
+    EXPECT_EQ(GetModuleHandleA(engine.c_str()), nullptr);
 }
 
 TEST_F(RTPatchTest, LoadingFailuresShowTheSystemTextThenAbortSilently) {
     TModalRecorder dialogs;
-    EXPECT_THROW(TRTPatch(window, scratch.File("nothere.dll"), "x"), EAbort);
+    EXPECT_THROW(TRTPatch(nullptr, ProgramFolder() + "nothere.dll", "x"), EAbort);
     const std::string noEntry = ProgramFolder() + "noentry.dll";
-    EXPECT_THROW(TRTPatch(window, noEntry, "x"), EAbort);
+    EXPECT_THROW(TRTPatch(nullptr, noEntry, "x"), EAbort);
     ASSERT_EQ(dialogs.Messages.size(), 2u);
     EXPECT_THAT(dialogs.Messages[0].Text, AllOf(HasSubstr("nothere.dll"), HasSubstr("(126)"))); // module not found
     EXPECT_EQ(dialogs.Messages[0].Type, TMsgDlgType::mtError);
@@ -149,18 +135,17 @@ TEST_F(RTPatchTest, LoadingFailuresShowTheSystemTextThenAbortSilently) {
 // engine gets the abort reply (also for every later callback) and the exception,
 // with the Id in front, comes out of the constructor after the engine returned.
 TEST_F(RTPatchTest, CallbackExceptionsWaitUntilTheEngineHasReturned) {
-    TEngineScript script(scratch, "send 1 text before\nsend 7 text a.dat\nsend 1 text after\n"
-                                  "return 32769\n");
+    TEngineScript script("send 1 text before\nsend 7 text a.dat\nsend 1 text after\nreturn 32769\n");
     SetRTPatchSender(ThrowingSender);
     // Not the engine's "aborted" code: the callback's exception wins.
-    EXPECT_EQ(MessageOf<Exception>([&] { TRTPatch(window, Engine(), "x"); }),
+    EXPECT_EQ(MessageOf<Exception>([&] { TRTPatch(nullptr, engine, "x"); }),
               "RTPatch callback message ID: 7\rthe handler broke");
     EXPECT_THAT(script.Replies(), ElementsAre("1 text ", "7 null", "1 null"));
 
     // The next run starts clean.
-    SetRTPatchSender(nullptr);
-    TEngineScript again(scratch, "send 1 text fine\nreturn 0\n");
-    EXPECT_NO_THROW(TRTPatch(window, Engine(), "x"));
+    SetRTPatchSender(RecordingSender);
+    TEngineScript again("send 1 text fine\nreturn 0\n");
+    EXPECT_NO_THROW(TRTPatch(nullptr, engine, "x"));
     EXPECT_THAT(again.Replies(), ElementsAre("1 text "));
 }
 

@@ -3,19 +3,18 @@
 // callbacks and records every reply, so the binding and the callback handler can be
 // tested without patching anything.
 //
-// The script is the file named by ORU_ENGINE_SCRIPT, one step per line:
+// The script is the text of ORU_ENGINE_SCRIPT, one step per line:
 //   send ID none            callback with a null data pointer
 //   send ID text TEXT       zero-terminated text (rest of the line; \n for a line feed)
 //   send ID u16 N           pointer to an unsigned 16-bit number
 //   send ID i32 N           pointer to a signed 32-bit number
 //   send ID pair A|B        pointer to two text pointers
 //   return N                ends the run with result N (default 0)
-// The log (ORU_ENGINE_LOG) gets "command", "flag" and "folder" lines first, then one
+// The log, the text of ORU_ENGINE_LOG, gets "command", "flag" and "folder" lines first, then one
 // "reply ID ..." line per callback: "null", "number N" for Id 19, "text T" otherwise.
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -33,20 +32,25 @@ std::string Replace(std::string s, const std::string& from, const std::string& t
 // The process environment as the system holds it (a test sets it through the
 // system, which the C runtime's own copy would not see).
 std::string Env(const char* name) {
-    char buffer[MAX_PATH * 2] = {};
-    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-    return n < sizeof buffer ? std::string(buffer, n) : std::string();
+    std::string value(32767, '\0');
+    value.resize(GetEnvironmentVariableA(name, value.data(), static_cast<DWORD>(value.size())));
+    return value;
 }
+
+// Left in the environment for the test when the run ends.
+struct Log : std::ostringstream {
+    ~Log() { SetEnvironmentVariableA("ORU_ENGINE_LOG", str().c_str()); }
+};
 
 } // namespace
 
 extern "C" UINT WINAPI ScriptedApply(LPCSTR commandLine, Callback callback, BOOL flag) {
-    std::ofstream log(Env("ORU_ENGINE_LOG"), std::ios::binary | std::ios::trunc);
+    Log log;
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, folder);
-    log << "command " << commandLine << "\nflag " << flag << "\nfolder " << folder << "\n" << std::flush;
+    log << "command " << commandLine << "\nflag " << flag << "\nfolder " << folder << "\n";
 
-    std::ifstream script(Env("ORU_ENGINE_SCRIPT"));
+    std::istringstream script(Env("ORU_ENGINE_SCRIPT"));
     std::string line;
     while (std::getline(script, line)) {
         std::istringstream words(line);
@@ -89,7 +93,7 @@ extern "C" UINT WINAPI ScriptedApply(LPCSTR commandLine, Callback callback, BOOL
             log << "number " << reinterpret_cast<uintptr_t>(reply);
         else
             log << "text " << Replace(static_cast<const char*>(reply), "\n", "\\n");
-        log << "\n" << std::flush;
+        log << "\n";
     }
     return 0;
 }

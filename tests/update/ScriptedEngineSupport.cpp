@@ -9,11 +9,9 @@
 
 namespace oru::test {
 
-TEngineScript::TEngineScript(const TScratch& scratch, const std::string& script)
-    : logPath_(scratch.File("engine.log")) {
-    DeleteFileA(logPath_.c_str());
-    SetEnvironmentVariableA("ORU_ENGINE_SCRIPT", scratch.Write("engine.script", script).c_str());
-    SetEnvironmentVariableA("ORU_ENGINE_LOG", logPath_.c_str());
+TEngineScript::TEngineScript(const std::string& script) {
+    SetEnvironmentVariableA("ORU_ENGINE_SCRIPT", script.c_str());
+    SetEnvironmentVariableA("ORU_ENGINE_LOG", nullptr);
 }
 
 TEngineScript::~TEngineScript() {
@@ -22,8 +20,10 @@ TEngineScript::~TEngineScript() {
 }
 
 std::vector<std::string> TEngineScript::Log() const {
+    std::string log(32767, '\0');
+    log.resize(GetEnvironmentVariableA("ORU_ENGINE_LOG", log.data(), static_cast<DWORD>(log.size())));
     std::vector<std::string> lines;
-    std::istringstream in(FileExists(logPath_) ? ReadWholeFile(logPath_) : "");
+    std::istringstream in(log);
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;

@@ -1,20 +1,17 @@
 // Shared by the tests that drive the scripted stand-in engine (patchw32.dll built
-// from ScriptedEngine.cpp): the script and log files it reads and writes, and
-// update archives whose members carry the placeholders of the extraction step.
+// from ScriptedEngine.cpp): its script and log, and update archives whose members
+// carry the placeholders of the extraction step.
 #pragma once
-
-#include "support/Scratch.h"
 
 #include <string>
 #include <vector>
 
 namespace oru::test {
 
-// Points the stand-in engine at a script (written now) and a log file; the
-// environment is restored on destruction.
+// Gives the stand-in engine its script and clears its log; both go on destruction.
 class TEngineScript {
-  public:
-    TEngineScript(const TScratch& scratch, const std::string& script);
+public:
+    explicit TEngineScript(const std::string& script);
     ~TEngineScript();
     TEngineScript(const TEngineScript&) = delete;
     TEngineScript& operator=(const TEngineScript&) = delete;
@@ -22,9 +19,6 @@ class TEngineScript {
     std::vector<std::string> Log() const;
     // The "reply ..." lines only.
     std::vector<std::string> Replies() const;
-
-  private:
-    std::string logPath_;
 };
 
 // A member of an update archive: Extra is the "<PLACEHOLDER>;flag" text the
