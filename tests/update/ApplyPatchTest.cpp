@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "ScriptedEngineSupport.h"
+#include "StandInEngineSupport.h"
 #include "platform/SysUtils.h"
 #include "support/SystemFolders.h"
 #include "UpdateFormFixture.h"
@@ -24,7 +24,10 @@ TEST_F(ApplyPatchTest, HistoryTellsWhereThePatchGoesAndTheEngineGetsTheBuiltComm
     };
     for (bool local : {true, false}) {
         SCOPED_TRACE(local);
-        TEngineScript script("send 1 text Applying\nreturn 0\n");
+        TStandInEngine played([](TEngineCallback callback) {
+            callback(1, const_cast<char*>("Applying"));
+            return 0u;
+        });
         TfrmUpdate& f = MakeForm({.InstallDir = "D:\\Apps\\Parcelon\\", .PatchArchivePath = "E:\\upd\\ORU.rtp",
                                   .LocalPatchDll = local});
         EXPECT_FALSE(f.pbPatch->Visible());
@@ -33,7 +36,7 @@ TEST_F(ApplyPatchTest, HistoryTellsWhereThePatchGoesAndTheEngineGetsTheBuiltComm
             auto expected = preamble("Patch DLL: Local");
             expected.insert(expected.end(), {"Applying", " "});
             EXPECT_EQ(History(), expected);
-            EXPECT_EQ(script.Log().at(0), "command " + drives + " \"D:\\Apps\\Parcelon\" \"E:\\upd\\ORU.rtp\"");
+            EXPECT_EQ(played.CommandLine, drives + " \"D:\\Apps\\Parcelon\" \"E:\\upd\\ORU.rtp\"");
             // Released at the end of the step: the library is unloaded again.
             EXPECT_EQ(GetModuleHandleA((ProgramFolder() + "patchw32.dll").c_str()), nullptr);
         } else {

@@ -1,30 +1,24 @@
 // The county table reloaded at the end of a real archive run, with the presort
 // tables folder found the way the program finds it: the product's registry values
 // name two installations and nothing tells them apart, so the user's answer in the
-// real choose-installation dialog settles it.
+// choose-installation dialog settles it.
 #include <windows.h>
 
-#include "ScriptedEngineSupport.h"
+#include "StandInEngineSupport.h"
+#include "UpdateFormFixture.h"
+#include "install/ChooseInstallation.h"
+#include "install/FindOruPathWindows.h"
 #include "support/Files.h"
 #include "support/RegistryKey.h"
-#include "support/TimerScript.h"
-#include "install/ChooseInstallation.h"
-#include "install/CountiesTable.h"
-#include "install/FindOruPathWindows.h"
-#include "install/ProductCatalogue.h"
-#include "ui/ModalHook.h"
-#include "update/Update.h"
-
-#include <gtest/gtest.h>
+#include "support/Scratch.h"
 
 using namespace oru;
 using namespace oru::test;
 
-TEST(CountiesReload, TheUsersAnswerInTheRealDialogChoosesTheTableLoadedAfterTheRun)
-{
-    ResetProductCatalogue();
-    ClearCountiesTables();
-    SetProductKind(1);
+using CountiesReload = UpdateFormTest;
+
+TEST_F(CountiesReload, TheUsersAnswerInTheRealDialogChoosesTheTableLoadedAfterTheRun) {
+    SetPresortTablesFolderQuery(nullptr);
     UseWindowsInstallationFinder();
     TScratch scratch;
     TRegistryKey paths("Software\\Oru Software\\Parcelon 2010\\Paths");
@@ -41,30 +35,19 @@ TEST(CountiesReload, TheUsersAnswerInTheRealDialogChoosesTheTableLoadedAfterTheR
     }
     const std::string archive = scratch.File("ORU.mcu"), install = scratch.MakeFolder("Target");
     WriteArchive(archive, {{"<INSTALLDIR>;1", "Readme.txt", "new notes"}});
-    ASSERT_EQ(ModalHook(), nullptr);
-    // The run may pump messages before the dialog opens, so every tick looks for
-    // it: the first that finds it clicks the network item, the next presses Enter.
-    HWND chosen = nullptr;
-    bool entered = false;
-    TimerScript script(std::vector<std::function<void()>>(500, [&] {
-        if (chosen && !entered) {
-            PostKey(chosen, VK_RETURN);
-            entered = true;
-        } else if (HWND window = chosen ? nullptr : FindThreadForm(TfrmChooseExe::FlagshipName)) {
-            chosen = static_cast<TfrmChooseExe*>(TForm::FromWindow(window))->rgChooseExe->ItemHandle(1);
-            SendMessageA(chosen, BM_CLICK, 0, 0);
-        }
-    }));
-    TfrmUpdate form(nullptr, false, false, install, archive, "", "01.23.00.00", false, "");
-    form.UpdateFromArchive();
-
-    EXPECT_TRUE(entered);
-    EXPECT_EQ(form.History->Lines().Items().back(), "ORU Parcelon is updated to version 01.23.00.00.");
+    // The user picks the network installation in the real dialog.
+    dialogs.OnShowModal = [](TForm& form) {
+        auto& dialog = static_cast<TfrmChooseExe&>(form);
+        dialog.rgChooseExe->ClickItem(1);
+        dialog.btnOK->Click();
+        return dialog.ModalResult();
+    };
+    MakeForm({.InstallDir = install, .UpdateArchivePath = archive, .PatchArchivePath = ""}).UpdateFromArchive();
+    EXPECT_EQ(dialogs.ModalForms, Lines{TfrmChooseExe::FlagshipName});
+    EXPECT_EQ(History().back(), "ORU Parcelon is updated to version 01.23.00.00.");
     EXPECT_EQ(ReadWholeFile(install + "Readme.txt"), "new notes");
     const TCountiesTableArray table = CountiesTableSlot(0);
     ASSERT_EQ(table.size(), 5u);
     EXPECT_EQ(table.front()[0], 'N');
     EXPECT_EQ(PresortTablesFolder(), scratch.File("Net\\Presort Tables\\"));
-    ResetProductCatalogue();
-    ClearCountiesTables();
 }

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "ScriptedEngineSupport.h"
+#include "StandInEngineSupport.h"
 #include "UpdateFormFixture.h"
 #include "support/Files.h"
 #include "support/RegistryKey.h"
