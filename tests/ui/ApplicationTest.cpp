@@ -13,69 +13,54 @@
 
 using namespace oru;
 
-TEST(ApplicationExceptions, SilentAbortShowsNothingOthersShowTheirText)
-{
+TEST(ApplicationExceptions, TheLoopReportsAHandlersExceptionByItsTextAndASilentAbortNot) {
     TModalRecorder recorder;
-    Application().HandleException(EAbort());
-    Application().HandleException(Exception("The archive is damaged"));
-    Application().HandleException(std::runtime_error("plain failure"));
+    struct Raiser : TForm {
+        Raiser() : TForm({.Caption = "raiser"}) {}
+        LRESULT OnMessage(UINT msg, WPARAM w, LPARAM l) override {
+            if (msg == WM_USER + 7)
+                throw Exception("handler failed");
+            if (msg == WM_USER + 8)
+                throw EAbort();
+            if (msg == WM_USER + 9)
+                throw std::runtime_error("plain failure");
+            return TForm::OnMessage(msg, w, l);
+        }
+    } raiser;
+    for (UINT msg : {WM_USER + 7, WM_USER + 8, WM_USER + 9})
+        PostMessageA(raiser.Handle(), msg, 0, 0);
+    Application().ProcessMessages();
     ASSERT_EQ(recorder.Messages.size(), 2u);
-    EXPECT_EQ(recorder.Messages[0].Text, "The archive is damaged");
+    EXPECT_EQ(recorder.Messages[0].Text, "handler failed");
     EXPECT_EQ(recorder.Messages[0].Type, TMsgDlgType::mtError);
     EXPECT_EQ(recorder.Messages[0].Buttons, mbOK);
     EXPECT_EQ(recorder.Messages[0].Title, Application().Title());
     EXPECT_EQ(recorder.Messages[1].Text, "plain failure");
 }
 
-TEST(ApplicationExceptions, ExceptionFromAHandlerIsReportedByTheLoop)
-{
-    TModalRecorder recorder;
-    struct Raiser : TForm {
-        Raiser() : TForm({.Caption = "raiser"}) {}
-        LRESULT OnMessage(UINT msg, WPARAM w, LPARAM l) override
-        {
-            if (msg == WM_USER + 7)
-                throw Exception("handler failed");
-            return TForm::OnMessage(msg, w, l);
-        }
-    } raiser;
-    PostMessageA(raiser.Handle(), WM_USER + 7, 0, 0);
-    Application().ProcessMessages();
-    ASSERT_EQ(recorder.Messages.size(), 1u);
-    EXPECT_EQ(recorder.Messages[0].Text, "handler failed");
-}
-
-TEST(ApplicationForms, FirstCreatedFormIsTheMainFormAndAllGoTogether)
-{
+TEST(ApplicationLoop, TheFirstFormIsTheMainFormRunKeepsItHiddenAndAllGoTogether) {
     TApplication app;
     auto* first = app.CreateForm<TForm>(TFormArgs{.Caption = "first"});
     HWND handles[] = {first->Handle(), app.CreateForm<TForm>(TFormArgs{.Caption = "second"})->Handle()};
     EXPECT_EQ(app.MainForm(), first);
-    app.DestroyForms();
-    EXPECT_FALSE(IsWindow(handles[0]) || IsWindow(handles[1]));
-    EXPECT_EQ(app.MainForm(), nullptr);
-}
-
-TEST(ApplicationLoop, RunReturnsAtOnceWhenTerminatedDuringCreation)
-{
-    TApplication app;
-    auto* form = app.CreateForm<TForm>(TFormArgs{.Caption = "terminated early"});
-    app.Terminate();
-    app.Run();
-    EXPECT_FALSE(form->Visible());
-}
-
-TEST(ApplicationLoop, RunServesMessagesUntilTerminateAndKeepsAHiddenMainFormHidden)
-{
-    TApplication app;
-    HWND handle = app.CreateForm<TForm>(TFormArgs{.Caption = "hidden main"})->Handle();
     app.SetShowMainForm(false);
     bool visibleInLoop = true;
     test::TimerScript script({[&] {
-        visibleInLoop = IsWindowVisible(handle) != FALSE;
+        visibleInLoop = IsWindowVisible(handles[0]) != FALSE;
         app.Terminate();
     }});
     app.Run();
     EXPECT_EQ(script.StepsStarted(), 1u);
     EXPECT_FALSE(visibleInLoop);
+    app.DestroyForms();
+    EXPECT_FALSE(IsWindow(handles[0]) || IsWindow(handles[1]));
+    EXPECT_EQ(app.MainForm(), nullptr);
+}
+
+TEST(ApplicationLoop, RunReturnsAtOnceWhenTerminatedDuringCreation) {
+    TApplication app;
+    auto* form = app.CreateForm<TForm>(TFormArgs{.Caption = "terminated early"});
+    app.Terminate();
+    app.Run();
+    EXPECT_FALSE(form->Visible());
 }

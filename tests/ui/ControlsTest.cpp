@@ -20,23 +20,21 @@ struct ControlsForm : TForm {
 
 } // namespace
 
-TEST(Memo, LinesMatchTheControlText)
-{
+TEST(Memo, LinesMatchTheControlTextBeyondAnEditControlsDefaultLimit) {
     ControlsForm form;
     auto* memo = form.Add<TMemo>(TMemoArgs{.Bounds = {0, 0, 400, 100}, .ReadOnly = true});
     for (const char* line : {"first", " ", "", "last"})
         memo->Lines().Add(line);
-    ASSERT_EQ(memo->Lines().Count(), 4u);
-    EXPECT_EQ(memo->Lines()[2], "");
     EXPECT_EQ(memo->ControlText(), "first\r\n \r\n\r\nlast");
     EXPECT_EQ(SendMessageA(memo->Handle(), EM_GETLINECOUNT, 0, 0), 4);
     memo->Lines().Clear();
-    memo->Lines().Add("again");
-    EXPECT_EQ(memo->ControlText(), "again");
+    for (int i = 0; i < 400; ++i)
+        memo->Lines().Add(std::string(100, 'x'));
+    EXPECT_EQ(memo->ControlText(), memo->Lines().Text());
+    EXPECT_GT(memo->ControlText().size(), 32768u);
 }
 
-TEST(Memo, AddingKeepsTheCaretAtTheEndAndTheLatestLineInView)
-{
+TEST(Memo, AddingKeepsTheCaretAtTheEndAndTheLatestLineInView) {
     ControlsForm form;
     auto* memo = form.Add<TMemo>(TMemoArgs{.Bounds = {0, 0, 300, 80}, .ReadOnly = true});
     form.Show();
@@ -49,17 +47,7 @@ TEST(Memo, AddingKeepsTheCaretAtTheEndAndTheLatestLineInView)
     EXPECT_GT(SendMessageA(memo->Handle(), EM_GETFIRSTVISIBLELINE, 0, 0), 40);
 }
 
-TEST(Memo, HoldsMoreThanAnEditControlsDefaultLimit)
-{
-    ControlsForm form;
-    auto* memo = form.Add<TMemo>(TMemoArgs{.Bounds = {0, 0, 300, 80}});
-    for (int i = 0; i < 400; ++i)
-        memo->Lines().Add(std::string(100, 'x'));
-    EXPECT_EQ(memo->ControlText().size(), memo->Lines().Text().size());
-}
-
-TEST(ProgressMeter, PercentIsClampedAndReachesTheControl)
-{
+TEST(ProgressMeter, PercentIsClampedAndReachesTheControl) {
     ControlsForm form;
     auto* meter = form.Add<TProgressMeter>(TProgressMeterArgs{.Bounds = {40, 171, 209, 13}});
     for (auto [set, shown] : {std::pair{42, 42}, {150, 100}, {-5, 0}}) {
@@ -71,16 +59,14 @@ TEST(ProgressMeter, PercentIsClampedAndReachesTheControl)
 
 class RadioGroupTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        group = form.Add<TRadioGroup>(TRadioGroupArgs{.Bounds = {8, 8, 233, 81}, .Caption = "Choose",
-                                                      .Items = {"&Local", "&Network"}});
+    void SetUp() override {
+        group = form.Add<TRadioGroup>(
+            TRadioGroupArgs{.Bounds = {8, 8, 233, 81}, .Caption = "Choose", .Items = {"&Local", "&Network"}});
         group->OnClick = [this] { clicks.push_back(group->ItemIndex()); };
         form.Show();
     }
     bool Checked(size_t i) { return SendMessageA(group->ItemHandle(i), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    bool Key(size_t item, UINT message, WPARAM key)
-    {
+    bool Key(size_t item, UINT message, WPARAM key) {
         return form.HandleDialogMessage(MSG{group->ItemHandle(item), message, key, 0, 0, {}});
     }
     ControlsForm form;
@@ -88,21 +74,22 @@ protected:
     std::vector<int> clicks;
 };
 
-TEST_F(RadioGroupTest, ItemIndexDrivesTheChecksWithoutClickEvents)
-{
+// The item texts a program sets are read back by the choose-installation tests.
+TEST_F(RadioGroupTest, ItemIndexDrivesTheChecksWithoutClickEventsAndAReplacedItemKeepsItsPlace) {
     group->SetItemIndex(1);
-    EXPECT_TRUE(Checked(1));
-    EXPECT_FALSE(Checked(0));
+    EXPECT_TRUE(Checked(1) && !Checked(0));
     group->SetItemIndex(-1);
     EXPECT_FALSE(Checked(1));
     EXPECT_THROW(group->SetItemIndex(2), Exception);
     EXPECT_THROW(group->SetItemIndex(-2), Exception);
     EXPECT_EQ(group->ItemIndex(), -1);
     EXPECT_TRUE(clicks.empty());
+    group->SetItem(0, "&Local ORU Parcelon installation");
+    EXPECT_EQ(GetWindow(group->Handle(), GW_HWNDNEXT), group->ItemHandle(0));
+    EXPECT_EQ(GetWindow(group->ItemHandle(0), GW_HWNDNEXT), group->ItemHandle(1));
 }
 
-TEST_F(RadioGroupTest, FocusAloneSelectsNothingClicksArrowsAndMnemonicsDo)
-{
+TEST_F(RadioGroupTest, FocusAloneSelectsNothingClicksArrowsAndMnemonicsDo) {
     SetFocus(group->ItemHandle(0));
     EXPECT_EQ(GetFocus(), group->ItemHandle(0));
     EXPECT_EQ(group->ItemIndex(), -1);
@@ -114,18 +101,6 @@ TEST_F(RadioGroupTest, FocusAloneSelectsNothingClicksArrowsAndMnemonicsDo)
     EXPECT_TRUE(Key(1, WM_KEYDOWN, VK_DOWN)); // wraps round
     EXPECT_TRUE(Key(0, WM_SYSCHAR, 'n'));
     SendMessageA(group->ItemHandle(0), BM_CLICK, 0, 0);
-    EXPECT_TRUE(Checked(0));
-    EXPECT_FALSE(Checked(1));
+    EXPECT_TRUE(Checked(0) && !Checked(1));
     EXPECT_EQ(clicks, (std::vector<int>{1, 0, 1, 0}));
-}
-
-TEST_F(RadioGroupTest, AReplacedItemKeepsItsPlaceInTheTabOrder)
-{
-    group->SetItem(0, "&Local ORU Parcelon installation");
-    char text[64] = {};
-    GetWindowTextA(group->ItemHandle(0), text, sizeof text);
-    EXPECT_STREQ(text, "&Local ORU Parcelon installation");
-    EXPECT_EQ(group->Items()[0], text);
-    EXPECT_EQ(GetWindow(group->Handle(), GW_HWNDNEXT), group->ItemHandle(0));
-    EXPECT_EQ(GetWindow(group->ItemHandle(0), GW_HWNDNEXT), group->ItemHandle(1));
 }
