@@ -94,23 +94,14 @@ TEST_F(PatchCallbacks, OneSeparatorLineInTheWindowsLife) {
 }
 
 TEST_F(PatchCallbacks, ProblemsTheEngineCannotSolveAreAnsweredWithAbort) {
-    const std::pair<unsigned, const char*> cases[] = {
-        {13, "The patch file, C:\\upd\\ORU.rtp, is missing."},
-        {14, "The patch file, C:\\upd\\ORU.rtp, is invalid."},
-        {15, "A password is required for this patch."},
-        {16, "Invalid patch password entered."},
-        {17, "Insert next disk."},
-        {18, "Invalid disk detected."},
-        {23, "Opening a file asynchronously is not supported."},
-        {24, "Reading a file asynchronously is not supported."},
-        {25, "Closing a file asynchronously is not supported."},
-    };
-    std::vector<std::string> lines;
-    for (const auto& [id, line] : cases) {
+    for (unsigned id : {13u, 14u, 15u, 16u, 17u, 18u, 23u, 24u, 25u})
         EXPECT_EQ(Send(id), RTPatchAbortReply) << id;
-        lines.push_back(line);
-    }
-    EXPECT_EQ(History(), lines);
+    EXPECT_EQ(History(), (Lines{"The patch file, C:\\upd\\ORU.rtp, is missing.",
+                                "The patch file, C:\\upd\\ORU.rtp, is invalid.", "A password is required for this patch.",
+                                "Invalid patch password entered.", "Insert next disk.", "Invalid disk detected.",
+                                "Opening a file asynchronously is not supported.",
+                                "Reading a file asynchronously is not supported.",
+                                "Closing a file asynchronously is not supported."}));
 }
 
 TEST_F(PatchCallbacks, PatchGroupsAreAcceptedAndTheUnibrookGroupIsPointedHome) {
