@@ -10,8 +10,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 namespace oru {
 namespace {
 
@@ -142,23 +140,23 @@ TEST_F(PkwareZipExtract, ReplacesAnExistingTargetOnlyWithACheckedFile) {
     EXPECT_EQ(test::ReadWholeBytes(out_.File("n.txt")), test::ToBytes("old"));
 }
 
-TEST_F(PkwareZipExtract, ZlibErrorsNameTheMemberAndLeaveNothingBehind) {
-    TPkwareZipItem& item = OpenOne({.Name = "broken.bin",
-                                    .Data = Bytes{0xFF, 0xFF, 0xFF, 0xFF}, // block type 3
-                                    .Method = 8,
-                                    .UncompressedSize = 100});
-    EXPECT_EQ(test::MessageOf<EZlibError>([&] { Extract(item); }),
+// A broken deflate stream (block type 3), and one inflating far beyond its declared
+// size: both name the member and leave no file.
+TEST_F(PkwareZipExtract, DataErrorsNameTheMemberAndLeaveNothingBehind) {
+    EXPECT_EQ(test::MessageOf<EZlibError>([&] {
+                  Extract(OpenOne({.Name = "broken.bin",
+                                   .Data = Bytes{0xFF, 0xFF, 0xFF, 0xFF},
+                                   .Method = 8,
+                                   .UncompressedSize = 100}));
+              }),
               "Cannot extract 'broken.bin'.\rzlib error.\r\ninvalid block type (-3)");
-    EXPECT_TRUE(Output().empty());
-}
-
-TEST_F(PkwareZipExtract, MemberInflatingBeyondItsDeclaredSizeIsStopped) {
-    TPkwareZipItem& item = OpenOne({.Name = "bomb.bin",
-                                    .Data = Bytes(20000000, 0),
-                                    .Deflate = true,
-                                    .Crc = 0,
-                                    .UncompressedSize = 4096});
-    EXPECT_EQ(test::MessageOf<EPkwareZipError>([&] { Extract(item); }),
+    EXPECT_EQ(test::MessageOf<EPkwareZipError>([&] {
+                  Extract(OpenOne({.Name = "bomb.bin",
+                                   .Data = Bytes(20000000, 0),
+                                   .Deflate = true,
+                                   .Crc = 0,
+                                   .UncompressedSize = 4096}));
+              }),
               "Cannot extract 'bomb.bin'.\rThe data exceed their declared size of 4096 bytes");
     EXPECT_TRUE(Output().empty());
 }
@@ -186,13 +184,8 @@ TEST_F(PkwareZipExtract, OpenStreamYieldsDeflatedDataAndRefusesStored) {
     zip_.Open();
     std::unique_ptr<TStream> bomb = zip_.Items()[2].Extract(&info);
     EXPECT_THROW({ while (bomb->Read(out.data(), 4000) > 0) {} }, EDataSizeError);
-    try {
-        zip_.Items()[1].Extract(&info);
-        ADD_FAILURE() << "a stored member opened as a stream";
-    } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), "The compression method is not supported");
-        EXPECT_EQ(dynamic_cast<const EPkwareZipError*>(&e), nullptr);
-    }
+    EXPECT_EQ(test::MessageOf<Exception>([&] { zip_.Items()[1].Extract(&info); }),
+              "The compression method is not supported");
     EXPECT_TRUE(Output().empty());
 }
 
@@ -218,28 +211,6 @@ TEST_F(PkwareZipExtract, MethodAndPasswordChecks) {
     info.Password.clear();
     zip_.Items()[1].Extract(&sink, &info);
     EXPECT_EQ(sink.Data(), data);
-}
-
-// A name with a drive is taken as it is, not put below the destination folder: on
-// Windows it is absolute, elsewhere "C:" is a folder below the current one.
-TEST_F(PkwareZipExtract, NameWithADriveIsWrittenToThatPath) {
-    const std::filesystem::path saved = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.Root());
-#ifdef _WIN32
-    const std::string name =
-        "C:\\oru-drive-" +
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt";
-    const std::string written = name;
-#else
-    std::filesystem::create_directory(dir_.Root() / "C:");
-    const std::string name = "C:\\drive.txt";
-    const std::string written = (dir_.Root() / "C:" / "drive.txt").string();
-#endif
-    Extract(OpenOne({.Name = name, .Data = test::ToBytes("drive")}));
-    std::filesystem::current_path(saved);
-    EXPECT_EQ(test::ReadWholeBytes(written), test::ToBytes("drive"));
-    EXPECT_TRUE(Output().empty());
-    std::filesystem::remove(written);
 }
 
 TEST_F(PkwareZipExtract, ProgressRestartsForEveryMember) {
@@ -271,6 +242,7 @@ TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
     a.Members.push_back(
         {.Name = "Tables\\New.dat", .Data = test::PatternBytes(70000), .Deflate = true});
     a.Members.push_back({.Name = "deep\\er\\", .Data = {}});
+    // Created plainly, without its attributes.
     a.Members.push_back({.Name = "empty.txt", .Data = {}, .ExternalAttributes = 0x21});
     // A read-only target is replaced.
     test::WriteWholeFile(out_.File("docs/a.txt"), test::ToBytes("old old old"));
@@ -284,8 +256,6 @@ TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
                                         "docs/a.txt", "empty.txt"}));
     EXPECT_EQ(test::ReadWholeBytes(out_.File("docs/a.txt")), test::ToBytes("alpha"));
     EXPECT_EQ(test::ReadWholeBytes(out_.File("Tables/New.dat")), test::PatternBytes(70000));
-    // The empty member is created plainly, without its attributes.
-    EXPECT_TRUE(test::ReadWholeBytes(out_.File("empty.txt")).empty());
     EXPECT_EQ(FileGetAttr(out_.File("empty.txt")) & faReadOnly, 0);
 }
 

