@@ -4,6 +4,7 @@
 #include "engine/BsDelta.h"
 #include "engine/DeflateStreams.h"
 #include "engine/SuffixSort.h"
+#include "Noise.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +19,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Random(size_t n, uint32_t seed, int alphabet = 256) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& c : b)
-        c = static_cast<uint8_t>(rng() % alphabet);
-    return b;
-}
+Bytes Random(size_t n, uint32_t seed, unsigned alphabet = 256) { return oru::test::Noise<Bytes>(n, seed, alphabet); }
 
 TEST(SuffixSort, OwnSortAgreesWithNaiveAndLibraryOnHardShapes) {
     std::vector<Bytes> inputs = {{}, {7}, Bytes(300, 'a'), Random(2000, 1, 2), Random(3000, 2, 4), Random(1500, 3)};

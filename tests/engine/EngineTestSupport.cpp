@@ -3,7 +3,6 @@
 #include "support/Files.h"
 
 #include <algorithm>
-#include <random>
 
 namespace oru::test {
 
@@ -16,14 +15,6 @@ std::map<std::string, std::string> Tree(const TScratch& s, const std::string& re
         if (fs::is_directory(root / name))
             tree[name + "/"];
     return tree;
-}
-
-std::string Noise(size_t size, uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::string s(size, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng() & 0xFF);
-    return s;
 }
 
 std::string MakePatch(const TScratch& s, const std::string& oldDir, const std::string& newDir,

@@ -6,6 +6,7 @@
 #include "engine/PatchBuilder.h"
 #include "engine/PatchCallbacks.h"
 #include "engine/PatchFilesX.h"
+#include "Noise.h"
 #include "support/Scratch.h"
 
 #include <cstdint>
@@ -22,9 +23,6 @@ namespace fs = std::filesystem;
 // Every file below relative with its content, and every folder as "name/": a
 // folder left behind by an undone run shows as a difference.
 std::map<std::string, std::string> Tree(const TScratch& s, const std::string& relative);
-
-// Deterministic pseudo-random bytes, so deltas have something to find.
-std::string Noise(size_t size, uint32_t seed);
 
 // Builds s's "patch.rtp" from two trees under s (both through the real files).
 std::string MakePatch(const TScratch& s, const std::string& oldDir, const std::string& newDir,

@@ -5,11 +5,11 @@
 #include "engine/PatchCommandLine.h"
 #include "engine/PatchReader.h"
 #include "engine/PatchWriter.h"
+#include "Noise.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 namespace oru::patch {
 namespace {
@@ -58,10 +58,7 @@ TEST(DeflateStreams, RoundTripAndStrictBounds) {
     EXPECT_EQ(Inflate(packed, packed.size(), text.size()), text);
     EXPECT_EQ(Inflate(Deflate(""), Deflate("").size(), 0), "");
     // Incompressible: the compressed side spans several of the reader's buffers.
-    std::string noise(300000, '\0');
-    std::mt19937 rng(5);
-    for (char& c : noise)
-        c = static_cast<char>(rng());
+    const std::string noise = oru::test::Noise(300000, 5);
     auto big = Deflate(noise);
     EXPECT_EQ(Inflate(big, big.size(), noise.size()), noise);
 

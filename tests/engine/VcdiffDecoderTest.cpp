@@ -84,11 +84,6 @@ TEST(VcdiffDecode, ZeroSizeInstructionsStillConsumeTheirOperands) {
     EXPECT_EQ(Str("ab"), DecodeBytes(Str("src"), BuildDelta({SourceWindow(3, 2, Str("abx"), more, {1})})));
 }
 
-TEST(VcdiffDecode, RunRepeatsOneDataByte) {
-    Bytes inst = Concat({Bytes{kRun0}, Varint(300)});
-    EXPECT_EQ(Bytes(300, 'Q'), DecodeBytes({}, BuildDelta({PlainWindow(300, {'Q'}, inst)})));
-}
-
 // Sizes on both sides of the step from three-byte to four-byte integers, in every
 // field they reach: the window lengths and each instruction's size.
 TEST(VcdiffDecode, SizesAcrossTheFourByteIntegerBoundary) {

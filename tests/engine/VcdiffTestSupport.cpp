@@ -18,14 +18,6 @@ Bytes DecodeBytes(const Bytes& source, const Bytes& delta, const DecodeOptions& 
     return t.Data();
 }
 
-Bytes RandomBytes(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& x : b)
-        x = static_cast<uint8_t>(rng());
-    return b;
-}
-
 Bytes WordBytes(size_t n, uint32_t seed) {
     static const std::string words[] = {"update ", "patch ",  "window ",     "source ",   "target ", "copy ",
                                         "add ",    "run ",    "{\"id\": ",   "42, ",      "\"name\": ",

@@ -2,6 +2,7 @@
 // builder for deltas assembled by hand.
 #pragma once
 
+#include "Noise.h"
 #include "engine/vcdiff/Vcdiff.h"
 #include "support/Files.h"
 
@@ -18,8 +19,7 @@ using oru::test::WriteWholeFile;
 Bytes EncodeBytes(const Bytes& source, const Bytes& target, const EncodeOptions& options = {});
 Bytes DecodeBytes(const Bytes& source, const Bytes& delta, const DecodeOptions& options = {});
 
-// Deterministic pseudo-random bytes.
-Bytes RandomBytes(size_t n, uint32_t seed);
+inline Bytes RandomBytes(size_t n, uint32_t seed) { return oru::test::Noise<Bytes>(n, seed); }
 // Text-like bytes with many repeats (words drawn from a small vocabulary).
 Bytes WordBytes(size_t n, uint32_t seed);
 
