@@ -3,10 +3,13 @@
 #pragma once
 
 #include "engine/vcdiff/Vcdiff.h"
+#include "platform/Streams.h"
 #include "support/Files.h"
 
 #include <cstdint>
 #include <optional>
+#include <random>
+#include <string>
 #include <vector>
 
 namespace oru::vcdiff::test {
@@ -15,16 +18,54 @@ using Bytes = std::vector<uint8_t>;
 using oru::test::ReadWholeBytes;
 using oru::test::WriteWholeFile;
 
-Bytes EncodeBytes(const Bytes& source, const Bytes& target, const EncodeOptions& options = {});
-Bytes DecodeBytes(const Bytes& source, const Bytes& delta, const DecodeOptions& options = {});
+inline Bytes EncodeBytes(const Bytes& source, const Bytes& target, const EncodeOptions& options = {}) {
+    TMemoryStream s(source), t(target), d;
+    Encode(s, t, d, options);
+    return d.Data();
+}
 
-// Deterministic pseudo-random bytes.
-Bytes RandomBytes(size_t n, uint32_t seed);
+inline Bytes DecodeBytes(const Bytes& source, const Bytes& delta, const DecodeOptions& options = {}) {
+    TMemoryStream s(source), d(delta), t;
+    Decode(s, d, t, options);
+    return t.Data();
+}
+
+inline Bytes RandomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto& x : b)
+        x = static_cast<uint8_t>(rng());
+    return b;
+}
+
 // Text-like bytes with many repeats (words drawn from a small vocabulary).
-Bytes WordBytes(size_t n, uint32_t seed);
+inline Bytes WordBytes(size_t n, uint32_t seed) {
+    static const std::string words[] = {"update ", "patch ",  "window ",     "source ",   "target ", "copy ",
+                                        "add ",    "run ",    "{\"id\": ",   "42, ",      "\"name\": ",
+                                        "\"oru\"}, ", "\n",   "address ",    "cache ",    "near "};
+    std::mt19937 rng(seed);
+    Bytes b;
+    while (b.size() < n) {
+        const std::string& w = words[rng() % std::size(words)];
+        b.insert(b.end(), w.begin(), w.end());
+    }
+    b.resize(n);
+    return b;
+}
 
-Bytes Varint(uint64_t v);
-Bytes Concat(std::initializer_list<Bytes> parts);
+inline Bytes Varint(uint64_t v) {
+    Bytes out{static_cast<uint8_t>(v & 0x7F)};
+    while (v >>= 7)
+        out.insert(out.begin(), static_cast<uint8_t>(0x80 | (v & 0x7F)));
+    return out;
+}
+
+inline Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
 
 // One window, written in the order the format lays it out.
 struct WindowLayout {
@@ -39,6 +80,21 @@ struct WindowLayout {
 };
 
 // The file header (with a header indicator) followed by windows.
-Bytes BuildDelta(const std::vector<WindowLayout>& windows, uint8_t headerIndicator = 0);
+inline Bytes BuildDelta(const std::vector<WindowLayout>& windows, uint8_t headerIndicator = 0) {
+    Bytes out = {0xD6, 0xC3, 0xC4, 0x00, headerIndicator};
+    for (const WindowLayout& w : windows) {
+        out.push_back(w.indicator);
+        if (w.indicator & 3)
+            out = Concat({out, Varint(w.segLen), Varint(w.segPos)});
+        Bytes body = Concat({Varint(w.targetLen), Bytes{w.deltaIndicator}, Varint(w.data.size()),
+                             Varint(w.inst.size()), Varint(w.addr.size())});
+        if (w.indicator & 4)
+            for (int shift : {24, 16, 8, 0})
+                body.push_back(static_cast<uint8_t>(w.adler >> shift));
+        body = Concat({body, w.data, w.inst, w.addr});
+        out = Concat({out, Varint(w.deltaLength.value_or(body.size())), body});
+    }
+    return out;
+}
 
 } // namespace oru::vcdiff::test
