@@ -279,10 +279,10 @@ TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
     EXPECT_GT(failures, 10);
 }
 
-TEST_F(PatchRun, FileInUseIsReplacedAtRestart) {
+TEST_F(PatchRun, FileInUseIsReplacedAtRestartUnlessTheQueueRefuses) {
     TFaultyFiles files;
     files.InUse = {s.File("target\\app.exe"), s.File("target\\obsolete.txt")};
-    TRecorder rec;
+    TRecorder rec, refused;
     ASSERT_EQ(Run(rec, files), resOk);
     EXPECT_EQ(rec.Count(cbRestartNeeded), 1u);
     EXPECT_TRUE(rec.HasText(cbWarning, "app.exe is in use by another program"));
@@ -293,14 +293,10 @@ TEST_F(PatchRun, FileInUseIsReplacedAtRestart) {
     EXPECT_EQ(s.Read("target/app.exe"), before.at("app.exe"));
     EXPECT_EQ(ReadWholeFile(files.ReplacedAtRestart[0].first), after.at("app.exe"));
     EXPECT_EQ(s.Read("target/readme.txt"), "version 2\n");
-}
 
-TEST_F(PatchRun, RestartQueueRefusedRestoresEverything) {
-    TFaultyFiles files;
-    files.InUse = {s.File("target\\app.exe")};
+    Reset();
     files.FailRestart = true;
-    TRecorder rec;
-    EXPECT_EQ(Run(rec, files), resApplyFailed);
+    EXPECT_EQ(Run(refused, files), resApplyFailed);
     EXPECT_EQ(Target(), before);
 }
 

@@ -45,43 +45,41 @@ WindowLayout PlainWindow(uint64_t targetLen, Bytes data, Bytes inst, Bytes addr 
     return {0, 0, 0, targetLen, 0, std::move(data), std::move(inst), std::move(addr), 0, {}};
 }
 
-TEST(VcdiffDecode, NearCacheStartsAtZeroInEveryWindow) {
-    // Near slot 0 + 2 addresses byte 2 of the segment although no COPY came before;
-    // the second window must not see the first window's cache.
-    WindowLayout w = SourceWindow(8, 4, {}, {Copy(2, 4)}, {2});
-    Bytes out = DecodeBytes(Str("ABCDEFGH"), BuildDelta({w, w}));
-    EXPECT_EQ(Str("CDEFCDEF"), out);
-}
-
-TEST(VcdiffDecode, SameAndNearCachesFollowEarlierCopies) {
-    // SELF 3 fills near[0] and same[3]; same mode byte 3 finds address 3 again; near
-    // slot 0 + 2 is address 5; HERE 9 from here = 10 + 12 is address 13 = target 3.
-    Bytes inst = {Copy(0, 4), Copy(6, 4), Copy(2, 4), Copy(1, 4)};
-    Bytes addr = {3, 3, 2, 9};
-    Bytes out = DecodeBytes(Str("0123456789"), BuildDelta({SourceWindow(10, 16, {}, inst, addr)}));
-    EXPECT_EQ(Str("3456345656786345"), out);
-}
-
-TEST(VcdiffDecode, TargetCopiesMayOverlapWhatTheyProduce) {
-    // Period 1, 2 and 3 patterns, each longer than the bytes they start from.
-    Bytes inst = {Add(1), Copy(0, 7), Add(2), Copy(0, 0), 20, Add(3), Copy(0, 0)};
-    inst = Concat({inst, Varint(1000)});
-    Bytes addr = {0, 8, 30};
-    Bytes data = Str("zabxyz");
-    Bytes out = DecodeBytes({}, BuildDelta({PlainWindow(8 + 22 + 1003, data, inst, addr)}));
-    std::string expect = std::string(8, 'z') + "abababababababababab" + "ab";
+TEST(VcdiffDecode, InstructionsAndAddressModesProduceTheirBytes) {
+    Bytes appHeader = BuildDelta({PlainWindow(2, Str("ok"), {Add(2)})}, 4);
+    appHeader.insert(appHeader.begin() + 5, {3, 'a', '/', 'b'});
+    const Bytes zeroSizes = {Add(0), 0, kRun0, 0, Copy(0, 0), 0};
+    std::string overlapping = std::string(8, 'z') + "abababababababababab" + "ab";
     for (int i = 0; i < 1003; ++i)
-        expect += "xyz"[i % 3];
-    EXPECT_EQ(Str(expect), out);
-}
-
-TEST(VcdiffDecode, ZeroSizeInstructionsStillConsumeTheirOperands) {
-    // ADD 0, RUN 0 (one data byte), COPY 0 (one address) in an empty window, then
-    // a window that ends with them; nothing may be read out of bounds.
-    Bytes inst = {Add(0), 0, kRun0, 0, Copy(0, 0), 0};
-    EXPECT_TRUE(DecodeBytes(Str("src"), BuildDelta({SourceWindow(3, 0, {'x'}, inst, {1})})).empty());
-    Bytes more = Concat({Bytes{Add(2)}, inst});
-    EXPECT_EQ(Str("ab"), DecodeBytes(Str("src"), BuildDelta({SourceWindow(3, 2, Str("abx"), more, {1})})));
+        overlapping += "xyz"[i % 3];
+    const struct {
+        const char* name;
+        Bytes source, delta;
+        std::string output;
+    } rows[] = {
+        // Near slot 0 + 2 is byte 2 although no COPY came before, in each window anew.
+        {"near cache starts at zero in every window", Str("ABCDEFGH"),
+         BuildDelta({SourceWindow(8, 4, {}, {Copy(2, 4)}, {2}), SourceWindow(8, 4, {}, {Copy(2, 4)}, {2})}), "CDEFCDEF"},
+        // SELF 3 fills near[0] and same[3]; same mode byte 3 finds address 3 again; near
+        // slot 0 + 2 is address 5; HERE 9 from here = 10 + 12 is address 13 = target 3.
+        {"same and near caches follow earlier copies", Str("0123456789"),
+         BuildDelta({SourceWindow(10, 16, {}, {Copy(0, 4), Copy(6, 4), Copy(2, 4), Copy(1, 4)}, {3, 3, 2, 9})}),
+         "3456345656786345"},
+        // Period 1, 2 and 3 patterns, each longer than the bytes they start from.
+        {"target copies overlap what they produce", {},
+         BuildDelta({PlainWindow(8 + 22 + 1003, Str("zabxyz"),
+                                 Concat({{Add(1), Copy(0, 7), Add(2), Copy(0, 0), 20, Add(3), Copy(0, 0)}, Varint(1000)}),
+                                 {0, 8, 30})}),
+         overlapping},
+        // ADD 0, RUN 0 (one data byte) and COPY 0 (one address) still take their operands.
+        {"zero-size instructions, empty window", Str("src"), BuildDelta({SourceWindow(3, 0, {'x'}, zeroSizes, {1})}), ""},
+        {"zero-size instructions end a window", Str("src"),
+         BuildDelta({SourceWindow(3, 2, Str("abx"), Concat({{Add(2)}, zeroSizes}), {1})}), "ab"},
+        {"application header is skipped", {}, appHeader, "ok"},
+        {"no windows", {}, BuildDelta({}), ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Str(row.output), DecodeBytes(row.source, row.delta)) << row.name;
 }
 
 // Sizes on both sides of the step from three-byte to four-byte integers, in every
@@ -125,13 +123,6 @@ TEST(VcdiffDecode, ChecksumIsVerified) {
     EXPECT_EQ(Str("hello"), DecodeBytes({}, BuildDelta({w})));
     w.adler ^= 0x100;
     EXPECT_NE(MessageOf<VcdiffError>([&] { DecodeBytes({}, BuildDelta({w})); }).find("checksum"), std::string::npos);
-}
-
-TEST(VcdiffDecode, ApplicationHeaderIsSkippedAndNoWindowsMeansEmptyOutput) {
-    Bytes delta = BuildDelta({PlainWindow(2, Str("ok"), {Add(2)})}, 4);
-    delta.insert(delta.begin() + 5, {3, 'a', '/', 'b'});
-    EXPECT_EQ(Str("ok"), DecodeBytes({}, delta));
-    EXPECT_TRUE(DecodeBytes({}, BuildDelta({})).empty());
 }
 
 TEST(VcdiffDecode, ProgressReportsTotalsAndCanAbort) {

@@ -2,7 +2,6 @@
 // time: what we write it must apply, and what it writes we must apply.
 #include "VcdiffTestSupport.h"
 
-#include "support/MessageOf.h"
 #include "support/Scratch.h"
 
 #include <gtest/gtest.h>
@@ -69,14 +68,6 @@ TEST_F(VcdiffXdelta3, WeApplyTheirDeltas) {
             EXPECT_NO_THROW(EXPECT_TRUE(DecodeBytes(c.source, ReadWholeBytes(delta)) == c.target) << c.name << switches)
                 << c.name << " " << switches;
         }
-}
-
-TEST_F(VcdiffXdelta3, SecondaryCompressionIsRefusedByName) {
-    Bytes source = WordBytes(50000, 71), target = WordBytes(50000, 72);
-    Xdelta3("-e -9 -s " + old + " " + neu + " " + delta, source, target);
-    EXPECT_NE(oru::test::MessageOf<VcdiffError>([&] { DecodeBytes(source, ReadWholeBytes(delta)); })
-                  .find("secondary compression"),
-              std::string::npos);
 }
 
 } // namespace
