@@ -21,27 +21,14 @@ std::string ItemText(const TfrmChooseExe& dialog, size_t i)
 
 } // namespace
 
-TEST(ChooseInstallationSeam, TextsNameTheFlagshipProduct)
-{
-    TModalRecorder recorder;
-    std::vector<std::string> texts;
-    recorder.OnShowModal = [&](TForm& form) {
-        auto& dialog = static_cast<TfrmChooseExe&>(form);
-        texts = {dialog.rgChooseExe->Caption(), ItemText(dialog, 0), ItemText(dialog, 1)};
-        return mrCancel;
-    };
-    EXPECT_EQ(ChooseInstallation(0), 0);
-    EXPECT_EQ(recorder.ModalForms, std::vector<std::string>{"ORU Parcelon"});
-    EXPECT_EQ(texts, (std::vector<std::string>{"Choose installation", "&Local ORU Parcelon installation",
-                                               "&Network ORU Parcelon installation"}));
-}
-
-TEST(ChooseInstallationSeam, IncomingChoicePreselectsAndOkReturnsIt)
+TEST(ChooseInstallationSeam, TextsNameTheFlagshipAndOkReturnsThePreselection)
 {
     TModalRecorder recorder;
     std::vector<int> preselected;
+    std::vector<std::string> texts;
     recorder.OnShowModal = [&](TForm& form) {
         auto& dialog = static_cast<TfrmChooseExe&>(form);
+        texts = {dialog.Caption(), dialog.rgChooseExe->Caption(), ItemText(dialog, 0), ItemText(dialog, 1)};
         preselected.push_back(dialog.rgChooseExe->ItemIndex());
         dialog.btnOK->Click();
         return dialog.ModalResult();
@@ -52,6 +39,8 @@ TEST(ChooseInstallationSeam, IncomingChoicePreselectsAndOkReturnsIt)
     EXPECT_EQ(ChooseInstallation(0), 0);
     EXPECT_EQ(ChooseInstallation(7), 0);
     EXPECT_EQ(preselected, (std::vector<int>{0, 1, -1, -1}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"ORU Parcelon", "Choose installation", "&Local ORU Parcelon installation",
+                                               "&Network ORU Parcelon installation"}));
 }
 
 TEST(ChooseInstallationSeam, OkWithNothingSelectedExplainsAndStaysOpen)

@@ -27,8 +27,6 @@ TEST(ConfigValueRegistry, ReadsThePathsKeyAndFollowsTheConfigFolder) {
     product.Set("AMS_CONFIG", dir.Dir());
     EXPECT_EQ(ConfigValue(true, false, product.Name(), "", "EWS"), "C:\\DATA\\EWS FILES\\");
     EXPECT_EQ(ConfigValue(true, true, product.Name(), "", "EWS"), "n:\\ews\\");
-    product.Set("NETWORK_AMS_EWS", "%TEMP%", REG_EXPAND_SZ);
-    EXPECT_EQ(ConfigValue(true, true, product.Name(), "", "EWS"), "");
 }
 
 } // namespace

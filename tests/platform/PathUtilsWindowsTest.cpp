@@ -25,27 +25,24 @@ TEST(PathRules, FolderPartEndsAtBackslashOrColonOnlyAndEmptyGetsADelimiterOnlyWh
     EXPECT_EQ(IncludeTrailingDelimiter("a/"), "a/\\");
 }
 
-// Nothing in the program asks for a long name but the temporary folder; the
-// short-name case and the paths that must come back unchanged are enough.
-TEST(LongPath, ShortFolderNamesBecomeLongAndOtherPathsStay) {
+// Nothing in the program asks for a long name but the temporary folder: the
+// short-name case and a path that must come back unchanged are enough.
+TEST(LongPath, ShortFolderNamesBecomeLongAndMissingPathsStay) {
     oru::test::TScratch dir;
     const std::string full = dir.Dir() + "A Rather Long Folder Name\\Second Long Level";
     ASSERT_TRUE(ForceDirectories(full));
     char shortName[MAX_PATH + 1] = {};
     ASSERT_GT(::GetShortPathNameA(full.c_str(), shortName, sizeof shortName), 0u);
     ASSERT_NE(std::string(shortName), full) << "no short names on this file system";
-    const std::string expected = PathUtils().LongPathName(dir.Dir()) + "A Rather Long Folder Name\\Second Long Level\\";
-    EXPECT_EQ(PathUtils().LongPathName(shortName), expected);
-    for (const std::string& path : {std::string(), std::string("C:\\"), std::string("\\\\server\\share\\"),
-                                   dir.Dir() + "missing\\deeper", dir.Dir() + "*"}) // no match for a wildcard
-        EXPECT_EQ(PathUtils().LongPathName(path), path);
+    EXPECT_EQ(PathUtils().LongPathName(shortName),
+              PathUtils().LongPathName(dir.Dir()) + "A Rather Long Folder Name\\Second Long Level\\");
+    EXPECT_EQ(PathUtils().LongPathName(dir.Dir() + "missing\\deeper"), dir.Dir() + "missing\\deeper");
 }
 
 TEST(SystemPaths, TemporaryFolderIsTheLongFormWithADelimiter) {
     char raw[MAX_PATH + 1] = {};
     ASSERT_GT(::GetTempPathA(sizeof raw, raw), 0u);
     EXPECT_EQ(GetTempFolder(), IncludeTrailingDelimiter(PathUtils().LongPathName(raw)));
-    EXPECT_TRUE(DirectoryExists(GetTempFolder()));
 }
 
 // Nothing in the program asks for these yet; one answer each is enough.
