@@ -5,27 +5,19 @@
 #include <windows.h>
 
 #include "UpdateRunDriver.h"
+#include "support/Noise.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
-#include <random>
 
 using namespace oru::test;
 using ::testing::Contains;
 using ::testing::StartsWith;
 
 namespace {
-
-std::string Noise(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string s(size, '\0');
-    for (char& c : s)
-        c = static_cast<char>(random());
-    return s;
-}
 
 struct TVersions {
     std::string Old, New;

@@ -5,12 +5,12 @@
 #include <windows.h>
 
 #include "UpdateRunDriver.h"
+#include "support/Noise.h"
 #include "app/ExitStatus.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <random>
 
 using namespace oru;
 using namespace oru::test;
@@ -87,10 +87,7 @@ TEST(PatchRun, CancelDuringALongPatchLeavesEveryFileAsItWas) {
     TUpdateLayout layout("e2e-cancel");
     LayOutTrees(layout);
     // One large file keeps the engine busy long enough for a person to press Cancel.
-    std::string big(24 << 20, '\0');
-    std::mt19937 random(11);
-    for (char& c : big)
-        c = static_cast<char>(random());
+    std::string big = Noise(24 << 20, 11);
     layout.Install("Data\\big.dat", big);
     layout.Source("old/Data/big.dat", big);
     big[big.size() / 2] ^= 1;

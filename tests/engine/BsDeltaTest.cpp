@@ -4,7 +4,7 @@
 #include "engine/BsDelta.h"
 #include "engine/DeflateStreams.h"
 #include "engine/SuffixSort.h"
-#include "Noise.h"
+#include "support/Noise.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>

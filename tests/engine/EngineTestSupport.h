@@ -6,7 +6,7 @@
 #include "engine/PatchBuilder.h"
 #include "engine/PatchCallbacks.h"
 #include "engine/PatchFilesX.h"
-#include "Noise.h"
+#include "support/Noise.h"
 #include "support/Scratch.h"
 
 #include <cstdint>

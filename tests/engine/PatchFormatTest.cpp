@@ -5,7 +5,7 @@
 #include "engine/PatchCommandLine.h"
 #include "engine/PatchReader.h"
 #include "engine/PatchWriter.h"
-#include "Noise.h"
+#include "support/Noise.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>

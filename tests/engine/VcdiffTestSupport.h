@@ -2,7 +2,7 @@
 // builder for deltas assembled by hand.
 #pragma once
 
-#include "Noise.h"
+#include "support/Noise.h"
 #include "engine/vcdiff/Vcdiff.h"
 #include "support/Files.h"
 
