@@ -154,18 +154,4 @@ TEST_F(DriverTest, TheEditionAndTheNetworkFlagReachThePackageFields) {
     EXPECT_EQ(driver.ExtraMessage, "");
 }
 
-TEST_F(DriverTest, DamagedEngineArchiveEndsTheStartWithItsError) {
-    root.Write("Parcelon\\parcelon.exe", "MZ");
-    Package("ORU.VER", "1\r\nN\r\nY\r\n");
-    Package("ORU.rtp", "patch data");
-    TestArchive engine;
-    engine.Members.push_back({.Name = "PATCHW32.DLL", .Data = ToBytes("engine")});
-    engine.Members.push_back({.Name = "b.txt", .Data = ToBytes("second"), .Crc = 0x01020304});
-    Package("PATCHW32.mzp", ToString(engine.Build()));
-    TUpdateDriver driver(updateDir);
-    EXPECT_EQ(MessageOf<EPkwareZipError>([&] { Check(driver); }), "CRC check failed for 'b.txt'");
-    EXPECT_FALSE(InUpdate("PATCHW32.DLL"));
-    EXPECT_FALSE(InUpdate("b.txt"));
-}
-
 } // namespace
