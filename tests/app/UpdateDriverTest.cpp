@@ -117,8 +117,9 @@ TEST_F(DriverTest, TheFirstCheckThatFailsGivesTheMessage) {
             EXPECT_EQ(driver.ChosenRun(), row.run);
             EXPECT_EQ(driver.ExtractedFiles.has_value(), row.unpacked);
             EXPECT_EQ(driver.LocalPatchDll, row.unpacked && engine == "archive");
-            if (!row.exe || !row.version) // nothing was read, so nothing counts as missing
+            if (!row.exe || !row.version) { // nothing was read, so nothing counts as missing
                 EXPECT_FALSE(driver.UpdateArchiveMissing || driver.PatchArchiveMissing);
+            }
             if (row.unpacked) {
                 for (const auto& file : unpacked)
                     EXPECT_TRUE(InUpdate(file)) << file;
