@@ -58,57 +58,41 @@ TEST(ConfigFileValue, ReadsTheFirstLineOfTheKeyAsAnUpperCaseFolderOrAWord) {
     EXPECT_EQ(ConfigValue(false, true, "ignored", dir.Write("z4config.dat", "EWS c:\\e\n"), "EWS"), "C:\\E" + D);
 }
 
-// The registry rules over a fake Paths key.
-class ConfigRegistryValueTest : public ::testing::Test {
-  protected:
-    TScratch dir{"cfgreg"};
-    std::map<std::string, std::string> values;
-    std::vector<std::string> reads;
-
-    std::string Lookup(const std::string& key, bool network = false) {
-        return ConfigRegistryValue(
-            [this](const std::string& name) {
-                reads.push_back(name);
-                auto it = values.find(name);
-                return it == values.end() ? std::string() : it->second;
-            },
-            network, key);
+// The registry rules over a fake Paths key: each row gives the stored values, the
+// key asked for, the value found and the names read on the way.
+TEST(ConfigRegistryValue, TheConfigFolderRedirectsToItsFileElseTheValueIsReadAsStored) {
+    TScratch withEws{"cfgreg"}, withoutEws{"cfgreg2"};
+    withEws.Write("z4config.dat", "EWS  c:\\data\\ews files\n");
+    withoutEws.Write("z4config.dat", "DPV c:\\dpv\n");
+    using Values = std::map<std::string, std::string>;
+    using Names = std::vector<std::string>;
+    const std::string registry = "D:\\registry\\";
+    const std::tuple<Values, const char*, bool, std::string, Names> rows[] = {
+        {{{"AMS_CONFIG", withEws.Dir()}, {"AMS_EWS", registry}}, "EWS", false, "C:\\DATA\\EWS FILES" + D,
+         {"AMS_CONFIG"}},
+        // Without an EWS line, or when the folder lacks its delimiter and so names
+        // no file, the registry value is still not consulted.
+        {{{"AMS_CONFIG", withoutEws.Dir()}, {"AMS_EWS", registry}}, "EWS", false, "", {"AMS_CONFIG"}},
+        {{{"AMS_CONFIG", withEws.Root().string()}, {"AMS_EWS", registry}}, "EWS", false, "", {"AMS_CONFIG"}},
+        // A blank folder counts as unset.
+        {{{"AMS_CONFIG", "   "}, {"AMS_EWS", " d:\\ews data"}}, "EWS", false, " d:\\ews data",
+         {"AMS_CONFIG", "AMS_EWS"}},
+        {{{"AMS_EWS", "local"}, {"NETWORK_AMS_EWS", "net"}}, "EWS", true, "net",
+         {"NETWORK_AMS_CONFIG", "NETWORK_AMS_EWS"}},
+        // The config key itself is never redirected; an unknown key reads the default value.
+        {{{"AMS_CONFIG", "c:\\cfg\\"}}, "CONFIG", false, "c:\\cfg\\", {"AMS_CONFIG"}},
+        {{{"", "default value"}}, "NOSUCH", false, "default value", {"AMS_CONFIG", ""}},
+    };
+    for (const auto& [values, key, network, expected, names] : rows) {
+        Names reads;
+        const auto read = [&values = values, &reads](const std::string& name) {
+            reads.push_back(name);
+            const auto it = values.find(name);
+            return it == values.end() ? std::string() : it->second;
+        };
+        EXPECT_EQ(ConfigRegistryValue(read, network, key), expected) << key << " " << expected;
+        EXPECT_EQ(reads, names) << key << " " << expected;
     }
-};
-
-TEST_F(ConfigRegistryValueTest, ConfigFolderRedirectsToItsFileAndIgnoresTheValue) {
-    dir.Write("z4config.dat", "EWS  c:\\data\\ews files\n");
-    values["AMS_CONFIG"] = dir.Dir();
-    values["AMS_EWS"] = "D:\\registry\\";
-    EXPECT_EQ(Lookup("EWS"), "C:\\DATA\\EWS FILES" + D);
-    // Without an EWS line the registry value is still not consulted.
-    dir.Write("z4config.dat", "DPV c:\\dpv\n");
-    EXPECT_EQ(Lookup("EWS"), "");
-    EXPECT_EQ(reads.back(), "AMS_CONFIG");
-    // Nor is it when the folder lacks its delimiter and so names no file.
-    values["AMS_CONFIG"] = dir.Root().string();
-    EXPECT_EQ(Lookup("EWS"), "");
-    // A blank folder counts as unset; the value is then read as stored.
-    values["AMS_CONFIG"] = "   ";
-    values["AMS_EWS"] = " d:\\ews data";
-    EXPECT_EQ(Lookup("EWS"), " d:\\ews data");
-}
-
-TEST_F(ConfigRegistryValueTest, NetworkFlagPrefixesBothNames) {
-    values["AMS_EWS"] = "local";
-    values["NETWORK_AMS_EWS"] = "net";
-    EXPECT_EQ(Lookup("EWS", true), "net");
-    EXPECT_EQ(reads, (std::vector<std::string>{"NETWORK_AMS_CONFIG", "NETWORK_AMS_EWS"}));
-}
-
-// The config key itself is never redirected, and an unknown key reads the default value.
-TEST_F(ConfigRegistryValueTest, ConfigKeyItselfAndUnknownKeysReadDirectly) {
-    values["AMS_CONFIG"] = "c:\\cfg\\";
-    values[""] = "default value";
-    EXPECT_EQ(Lookup("CONFIG"), "c:\\cfg\\");
-    EXPECT_EQ(reads, std::vector<std::string>{"AMS_CONFIG"});
-    values.erase("AMS_CONFIG");
-    EXPECT_EQ(Lookup("NOSUCH"), "default value");
 }
 
 } // namespace

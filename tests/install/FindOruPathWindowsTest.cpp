@@ -92,6 +92,7 @@ struct TRuleCase {
     char expect;
     bool expectNetwork;
     int kind, asked, located;
+    bool dataGone = false; // the registered data and presort folders are gone
 };
 
 void PrintTo(const TRuleCase& c, std::ostream* os) {
@@ -119,6 +120,8 @@ const TRuleCase kRuleCases[] = {
     // Running as the product skips the rules (not the Server rule's network flag) and leaves the kind.
     {"RunningAsTheProductFromMain", 0, true, true, {{'m', "ORUServer"}}, false, true, 0, false, 'm', false, 0, 0, 0},
     {"RunningAsTheProductFromNetwork", 'n', true, true, {}, false, true, 0, false, 'n', true, 0, 0, 0},
+    // A registered folder that is gone gives way to the one beside the installation.
+    {"GoneDataFoldersGiveWay", 0, true, false, {}, false, false, 0, false, 'm', false, 1, 0, 0, true},
 };
 // clang-format on
 
@@ -133,7 +136,9 @@ TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
     if (c.moduleIn == 'n')
         networkDir = ModuleFolder();
     Register(c.main ? mainDir : dir.Dir() + "gone\\", c.network ? networkDir : dir.Dir() + "gone2\\");
-    product.Set("ORU_Presort_Path", tables);
+    product.Set("ORU_Presort_Path", c.dataGone ? dir.Dir() + "no-tables\\" : tables);
+    if (c.dataGone)
+        product.Set("ORU_DATA_PATH", dir.Dir() + "no-data\\");
     for (auto [where, name] : c.markers)
         Marker(where == 'm' ? mainDir : where == 'n' ? networkDir : clientDir, name);
     if (c.pick)
@@ -169,25 +174,13 @@ TEST_P(FindOruPathRuleTest, ChoosesFolderFlagAndKind) {
     const std::string install = c.expect == 'm' ? mainDir : c.expect == 'n' ? networkDir : picked;
     EXPECT_EQ(finder.InstallPath, install);
     EXPECT_EQ(finder.IsNetwork, c.expectNetwork);
-    EXPECT_EQ(finder.DataPath, c.expectNetwork ? install + data : dataDir);
-    EXPECT_EQ(finder.PresortPath, c.expectNetwork ? install + "Presort Tables\\" : tables);
+    const bool beside = c.expectNetwork || c.dataGone;
+    EXPECT_EQ(finder.DataPath, beside ? install + data : dataDir);
+    EXPECT_EQ(finder.PresortPath, beside ? install + "Presort Tables\\" : tables);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, FindOruPathRuleTest, ::testing::ValuesIn(kRuleCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// A registered data or presort folder that is gone gives way to the one beside
-// the installation.
-TEST_F(FindOruPathTest, GoneDataFoldersGiveWayToTheOnesBesideTheInstallation) {
-    Register(mainDir, dir.Dir() + "gone\\");
-    product.Set("ORU_DATA_PATH", dir.Dir() + "no-data\\");
-    product.Set("ORU_Presort_Path", dir.Dir() + "no-tables\\");
-    TScriptedFinder finder;
-    Prepare(finder);
-    finder.FindPaths();
-    EXPECT_EQ(finder.DataPath, mainDir + data);
-    EXPECT_EQ(finder.PresortPath, mainDir + "Presort Tables\\");
-}
 
 // A seed is used without a look at the registry: an existing folder only fills
 // the empty paths (with the catalogue's data folder), one that is gone comes back
@@ -217,14 +210,13 @@ TEST_F(FindOruPathTest, ASeededFolderTakesTheShortPath) {
     EXPECT_FALSE(product.KeyExists()); // reading would have created the product's key
 }
 
-TEST(ReadPathsValue, CreatesMissingKeyAndReadsOnlyPlainStrings) {
+// Which values count as strings is the settings store's rule.
+TEST(ReadPathsValue, CreatesTheMissingKey) {
     TTestProduct product;
     EXPECT_EQ(ReadPathsValue(product.Name(), "ORU_PATH"), "");
     EXPECT_TRUE(product.KeyExists());
     product.Set("ORU_PATH", "C:\\Apps\\");
-    product.Set("Expand", "%TEMP%", REG_EXPAND_SZ);
     EXPECT_EQ(ReadPathsValue(product.Name(), "ORU_PATH"), "C:\\Apps\\");
-    EXPECT_EQ(ReadPathsValue(product.Name(), "Expand"), "");
 }
 
 // What the locate dialog finds is in the rule table; here, what it asks.

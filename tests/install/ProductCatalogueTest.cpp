@@ -26,8 +26,9 @@ TEST_F(CatalogueTest, ProductNumbersMapOnTheirLowEightBits) {
         EXPECT_EQ(ProductKindFromNumber(number), kind) << number;
 }
 
-// Only the rows that break the pattern of the others; the top bit of the kind is
-// kept but plays no part in the answers.
+// Only the rows that break the pattern of the others, and Unibrook's, which takes
+// the Parcelon family's data folder under a key of its own; the top bit of the
+// kind is kept but plays no part in the answers.
 TEST_F(CatalogueTest, TheOddDescriptorsAnswerAsStored) {
     SetApplicationTitleProvider([] { return std::string("ORU Update"); });
     SetModuleFileNameProvider([] { return std::string("C:\\Veranto\\VerantoApi.dll"); });
@@ -40,6 +41,7 @@ TEST_F(CatalogueTest, TheOddDescriptorsAnswerAsStored) {
         {0x82, "Parcelon 2010", "ORU Parcelon LE", "parcelon.exe", "Data Files\\",
          "Parcelon2010LE.hlp"},
         {5, "ORU Datawright", "Datawright Manager", "OruDwr.exe", "Data\\", "OruDwr.hlp"},
+        {7, "Unibrook", "Unibrook", "jobrunnertools.dll", "Data Files\\", "Unibrook.hlp"},
         {8, "Batchlib", "Batchlib", "", "Data\\", ""},
         {9, "VerantoApi.dll", "Veranto API Platform", "", "Data\\", ""},
         {10, "Parcelon 2010", "Sidecar Interface", "parcelon.exe", "Data Files\\", ""},
