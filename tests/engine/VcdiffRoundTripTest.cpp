@@ -129,22 +129,6 @@ TEST(VcdiffRoundTrip, LongCopiesThroughASmallSourceCache) {
     EXPECT_TRUE(DecodeBytes(source, delta, o) == target);
 }
 
-TEST(VcdiffRoundTrip, WindowsSplitTheTargetAsConfigured) {
-    Bytes source = WordBytes(9000, 31), target = Edited(source, 100, 32);
-    target.resize(5500);
-    EncodeOptions o;
-    o.targetWindow = 1000;
-    Bytes delta = EncodeBytes(source, target, o);
-    int windows = 0;
-    DecodeOptions d;
-    d.progress = [&](int64_t) {
-        ++windows;
-        return true;
-    };
-    EXPECT_TRUE(DecodeBytes(source, delta, d) == target);
-    EXPECT_EQ(6, windows);
-}
-
 TEST(VcdiffRoundTrip, EncoderReadsStreamsFromTheirCurrentPosition) {
     Bytes source = RandomBytes(20000, 41), target = Edited(source, 500, 42);
     Bytes junk = RandomBytes(999, 43);
