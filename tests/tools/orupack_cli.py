@@ -178,8 +178,11 @@ def patch_commands():
         check(rc == want, "diff %s exits %d" % (args[-1], want), "%d %s" % (rc, out + err))
     rc, out, err = orupack("diff", old, new, patch, "MAIN=.", "UNIBROOK=Unibrook=Unibrook job tools")
     check(rc == 0 and "patch MAIN:bin\\code.dll (difference delta, x86 branches" in out, "diff", out + err)
-    r = subprocess.run([sys.executable, CHECKER, patch, old, new], capture_output=True, text=True)
-    check(r.returncode == 0, "independent reading of the patch", r.stdout + r.stderr)
+    rc, out, err = orupack("diff", old, new, patch + "2", "--method", "vcdiff", "--quiet")
+    check(rc == 0 and "4 patched (1 as VCDIFF deltas, 0 as difference" in out, "diff --method vcdiff", out + err)
+    for written in (patch, patch + "2"):
+        r = subprocess.run([sys.executable, CHECKER, written, old, new], capture_output=True, text=True)
+        check(r.returncode == 0, "independent reading of " + written, r.stdout + r.stderr)
 
     # A group folder that is elsewhere: aborted without an answer, applied with one.
     shutil.copytree(old, target)
