@@ -415,6 +415,11 @@ TEST(Journal, ACutAnywhereLeavesTheRecordsBeforeItAndDamageElsewhereIsRefused) {
         bad[at] ^= 0x40;
         EXPECT_THROW(Parse(bad), EJournalError) << at;
     }
+    // A size that runs past the end looks like a cut; only the commit record behind
+    // it, as short as a record can be, shows it is damage.
+    std::string bad = whole;
+    bad[lastRecord - 8 - (45 + records[2].Target.size() + records[2].Backup.size()) + 3] = 0x7F;
+    EXPECT_THROW(Parse(bad), EJournalError);
     EXPECT_THROW(Parse("PK\x03\x04 not a journal at all"), EJournalError);
     std::string later = whole;
     later[7] = '2'; // another version of the format
