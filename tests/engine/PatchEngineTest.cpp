@@ -143,6 +143,17 @@ TEST(PatchFiles, TwoGroupsSentToOneFolderAreRefused) {
     EXPECT_EQ(Tree(s, "target"), before);
 }
 
+// Only a file held by another program waits for the restart; other failures are errors.
+TEST(PatchFiles, AFailureOtherThanSharingIsNotInUse) {
+    TScratch s("missing");
+    try {
+        SystemPatchFiles().OpenRead(s.File("no such file"));
+        ADD_FAILURE() << "a missing file was opened";
+    } catch (const EPatchFileError& e) {
+        EXPECT_FALSE(e.InUse) << e.Message();
+    }
+}
+
 TEST_F(PatchRun, SecondRunIsHarmless) {
     TRecorder first, second;
     ASSERT_EQ(Run(first), resOk);
