@@ -78,9 +78,11 @@ Bytes Apply(const Bytes& old, const Bytes& payload, uint64_t rawSize, uint64_t n
     return out.Data();
 }
 
-void RoundTrip(const Bytes& old, const Bytes& neu) {
+// Returns the size of the raw streams, which shows the matcher's choices.
+uint64_t RoundTrip(const Bytes& old, const Bytes& neu) {
     TBsDeltaResult d = MakeBsDelta(old, neu);
     EXPECT_EQ(Apply(old, d.Payload, d.RawSize, neu.size()), neu);
+    return d.RawSize;
 }
 
 TEST(BsDelta, RoundTripsEdgeShapes) {
@@ -96,6 +98,12 @@ TEST(BsDelta, RoundTripsEdgeShapes) {
     RoundTrip({}, {});
     RoundTrip(base, base);
     RoundTrip(base, Random(50000, 8));
+    // A match widened backwards up to the old file's first byte: that byte is copied
+    // with its difference, not sent again as extra.
+    Bytes head = Random(2000, 11), shifted = Random(300, 12);
+    shifted.insert(shifted.end(), head.begin(), head.end());
+    shifted[303] ^= 0x55;
+    EXPECT_EQ(RoundTrip(head, shifted), 315u);
     // Longer than the engine's output buffer and old-file cache, jumping backwards.
     Bytes big = Random(3 << 20, 9);
     Bytes moved(big.begin() + (2 << 20), big.end());

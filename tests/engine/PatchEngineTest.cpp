@@ -143,6 +143,17 @@ TEST(PatchFiles, TwoGroupsSentToOneFolderAreRefused) {
     EXPECT_EQ(Tree(s, "target"), before);
 }
 
+// Only a file held by another program waits for the restart; other failures are errors.
+TEST(PatchFiles, AFailureOtherThanSharingIsNotInUse) {
+    TScratch s("missing");
+    try {
+        SystemPatchFiles().OpenRead(s.File("no such file"));
+        ADD_FAILURE() << "a missing file was opened";
+    } catch (const EPatchFileError& e) {
+        EXPECT_FALSE(e.InUse) << e.Message();
+    }
+}
+
 TEST_F(PatchRun, SecondRunIsHarmless) {
     TRecorder first, second;
     ASSERT_EQ(Run(first), resOk);
@@ -415,6 +426,11 @@ TEST(Journal, ACutAnywhereLeavesTheRecordsBeforeItAndDamageElsewhereIsRefused) {
         bad[at] ^= 0x40;
         EXPECT_THROW(Parse(bad), EJournalError) << at;
     }
+    // A size that runs past the end looks like a cut; only the commit record behind
+    // it, as short as a record can be, shows it is damage.
+    std::string bad = whole;
+    bad[lastRecord - 8 - (45 + records[2].Target.size() + records[2].Backup.size()) + 3] = 0x7F;
+    EXPECT_THROW(Parse(bad), EJournalError);
     EXPECT_THROW(Parse("PK\x03\x04 not a journal at all"), EJournalError);
     std::string later = whole;
     later[7] = '2'; // another version of the format

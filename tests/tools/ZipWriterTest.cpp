@@ -2,20 +2,17 @@
 // the tool writes must be what an update run accepts.
 #include "archive/PkwareZip.h"
 #include "orupack/ZipWriter.h"
+#include "support/Noise.h"
 #include "support/Scratch.h"
 
 #include <gtest/gtest.h>
-
-#include <random>
 
 namespace oru::pack {
 namespace {
 
 TEST(ZipWriter, TheReaderTakesBackDirectivesTimesAndData) {
-    std::mt19937 random(7);
-    std::vector<uint8_t> noise(70000), text;
-    for (uint8_t& b : noise)
-        b = static_cast<uint8_t>(random());
+    const auto noise = oru::test::Noise<std::vector<uint8_t>>(70000, 7);
+    std::vector<uint8_t> text;
     for (int i = 0; i < 2000; ++i)
         for (char c : "line " + std::to_string(i % 17) + "\r\n")
             text.push_back(static_cast<uint8_t>(c));

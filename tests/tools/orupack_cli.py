@@ -1,16 +1,22 @@
 #!/usr/bin/env python3
 # orupack through its command line, as release engineers use it: list, test and
 # extract against the reader tests' fixtures, read back with Python's zipfile, and
-# `build` from a manifest to a package.
+# `build` from a manifest to a package, and the patch commands: their exit codes and
+# messages, and an independent reading of the patch file diff writes (what the engine
+# does with the files is proven in-process).
 #
 # usage: orupack_cli.py ORUPACK FIXTURE_DIR WORK_DIR [WINE_RUN]
 # With WINE_RUN the Windows program runs under Wine and gets Z:\ paths; the build
-# checks then stay out (the update runs build their packages with it under Wine).
+# and patch checks then stay out (the update runs build their packages with it under
+# Wine, and the patch file reader needs Linux's xdelta3).
 import os
+import random
 import shutil
 import subprocess
 import sys
 import zipfile
+
+CHECKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "engine", "patch_file_check.py")
 
 ORUPACK, FIXTURES, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
 WINE = sys.argv[4] if len(sys.argv) > 4 else None
@@ -139,12 +145,80 @@ def build():
           "a refused manifest changed the output folder")
 
 
+def patch_commands():
+    work = os.path.join(WORK, "patch")
+    old, new, target = (os.path.join(work, d) for d in ("old", "new", "target"))
+    rnd = random.Random(3)
+    blob = bytes(rnd.randrange(256) for _ in range(300000))
+    app = bytearray(blob[:1000] + b"changed" + blob[1007:200000] + b"more" + blob[200000:])
+    for i in range(500, len(app), 700):  # scattered small changes: a difference delta
+        app[i] = (app[i] + 3) & 0xFF
+    write(os.path.join(old, "bin/app.exe"), blob)
+    write(os.path.join(new, "bin/app.exe"), bytes(app))
+    # Code whose callers move while the functions they call stay: the x86 transform's case.
+    targets = [0x400000 + rnd.randrange(0x100000) for _ in range(64)]
+    for tree, grown in ((old, False), (new, True)):
+        pick, code = random.Random(12), bytearray(b"MZ")
+        for block in range(3000):
+            code += bytes(random.Random(block).randrange(8) for _ in range(20))
+            if grown and block % 7 == 0:
+                code += b"\x90" * (1 + block % 3)
+            rel = (targets[pick.randrange(64)] - (len(code) + 5)) & 0xFFFFFFFF
+            code += b"\xe8" + rel.to_bytes(4, "little")
+        write(os.path.join(tree, "bin/code.dll"), bytes(code))
+    for tree, text in ((old, b"v1\r\n"), (new, b"v2\r\n")):
+        write(os.path.join(tree, "readme.txt"), text)
+        write(os.path.join(tree, "Unibrook/ub.dll"), text * 100)
+    write(os.path.join(old, "gone.txt"), b"bye")
+    write(os.path.join(new, "docs/new.txt"), b"hello")
+    patch = os.path.join(work, "p.rtp")
+
+    for args, want in ((["--help"], 0), ([old, new], 2), ([old, new, patch, "UNI=../x"], 2)):
+        rc, out, err = orupack("diff", *args)
+        check(rc == want, "diff %s exits %d" % (args[-1], want), "%d %s" % (rc, out + err))
+    rc, out, err = orupack("diff", old, new, patch, "MAIN=.", "UNIBROOK=Unibrook=Unibrook job tools")
+    check(rc == 0 and "patch MAIN:bin\\code.dll (difference delta, x86 branches" in out, "diff", out + err)
+    rc, out, err = orupack("diff", old, new, patch + "2", "--method", "vcdiff", "--quiet")
+    check(rc == 0 and "4 patched (1 as VCDIFF deltas, 0 as difference" in out, "diff --method vcdiff", out + err)
+    for written in (patch, patch + "2"):
+        r = subprocess.run([sys.executable, CHECKER, written, old, new], capture_output=True, text=True)
+        check(r.returncode == 0, "independent reading of " + written, r.stdout + r.stderr)
+
+    # A group folder that is elsewhere: aborted without an answer, applied with one.
+    shutil.copytree(old, target)
+    elsewhere = os.path.join(work, "ub-elsewhere")
+    os.rename(os.path.join(target, "Unibrook"), elsewhere)
+    rc, out, err = orupack("apply", target, patch)
+    check(rc == 1 and "give it with --folder UNIBROOK=DIR" in err, "apply without the group folder", err)
+    rc, out, err = orupack("apply", target, patch, "--folder", "unibrook=" + elsewhere)
+    check(rc == 0, "apply with --folder", out + err)
+    os.rename(elsewhere, os.path.join(target, "Unibrook"))
+    check(subprocess.run(["diff", "-r", target, new]).returncode == 0, "applied tree differs from the new one")
+
+    # A damaged patch fails with the engine's code; recover undoes an interrupted run
+    # and refuses a journal that is not ours.
+    damaged = bytearray(read(patch))
+    damaged[40] ^= 1
+    write(os.path.join(work, "bad.rtp"), bytes(damaged))
+    rc, out, err = orupack("apply", target, os.path.join(work, "bad.rtp"))
+    check(rc == 1 and "0x8002" in err, "damaged patch", err)
+    journal = os.path.join(target, "ORUPATCH.~oru-journal")
+    write(journal, b"ORUJRNL1")
+    rc, out, err = orupack("recover", target)
+    check(rc == 0 and not os.path.exists(journal), "recover", out + err)
+    write(journal, b"PK\003\004")
+    rc, out, err = orupack("recover", target)
+    check(rc == 1 and "not a journal of this engine" in err, "recover refuses a foreign journal", err)
+
+
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(WORK)
     archive_commands()
     if not WINE:
         build()
+        if shutil.which("xdelta3"):
+            patch_commands()
     for f in failures:
         print("FAIL:", f)
     return 1 if failures else 0
