@@ -65,6 +65,12 @@ TEST(ModalKeys, KeysPressTheirButtonsUnlessDisabledOrHidden) {
         {"Enter on a focused button", nullptr, [](KeyForm& f) { PostKey(f.cancel->Handle(), VK_RETURN); }, mrCancel},
         {"Alt+mnemonic", nullptr, [](KeyForm& f) { PostMessageA(f.edit->Handle(), WM_SYSCHAR, 'r', 1 << 29); },
          mrRetry},
+        {"a plain letter in an edit is text", nullptr,
+         [](KeyForm& f) {
+             PostMessageA(f.edit->Handle(), WM_CHAR, 'r', 1);
+             PostKey(f.edit->Handle(), VK_ESCAPE);
+         },
+         mrCancel},
         {"disabled Cancel, hidden OK",
          [](KeyForm& f) {
              f.cancel->SetEnabled(false);
@@ -97,8 +103,10 @@ TEST(ModalKeys, KeysPressTheirButtonsUnlessDisabledOrHidden) {
 
 TEST(ModalClose, OtherWindowsAreDisabledAndTheCloseBoxEndsWithCancelUnlessCloseQueryRefuses) {
     ASSERT_EQ(ModalHook(), nullptr);
-    TForm other({.Caption = "Other"});
+    TForm other({.Caption = "Other"}), disabled({.Caption = "Disabled"});
     other.Show();
+    disabled.Show();
+    EnableWindow(disabled.Handle(), FALSE); // and so it stays
     KeyForm form;
     form.allowClose = false;
     bool otherEnabledDuring = true, stillOpen = false;
@@ -116,6 +124,7 @@ TEST(ModalClose, OtherWindowsAreDisabledAndTheCloseBoxEndsWithCancelUnlessCloseQ
     EXPECT_EQ(form.closeQueries, 2);
     EXPECT_FALSE(otherEnabledDuring);
     EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+    EXPECT_FALSE(IsWindowEnabled(disabled.Handle()));
 }
 
 // Minimising any form minimises the program, whose task bar entry brings the form back.

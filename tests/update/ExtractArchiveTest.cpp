@@ -152,6 +152,16 @@ TEST_F(ExtractArchiveTest, AFailingMemberKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(ReadWholeFile(install + "parcelon.exe"), "old");
 }
 
+// Installed files may carry the read-only attribute; an update replaces them all the same.
+TEST_F(ExtractArchiveTest, AReadOnlyTargetIsReplaced) {
+    const std::string target = install + "parcelon.exe";
+    WriteWholeFile(target, "old");
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(Extract({{"<INSTALLDIR>;1", "parcelon.exe", "new"}}), "");
+    EXPECT_EQ(ReadWholeFile(target), "new");
+    EXPECT_THAT(History(), ElementsAre(Extracted("parcelon.exe")));
+}
+
 TEST_F(ExtractArchiveTest, ATargetInUseIsReportedBeforeItsMemberFails) {
     const std::string target = install + "parcelon.exe";
     WriteWholeFile(target, "old");

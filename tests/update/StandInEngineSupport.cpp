@@ -13,7 +13,6 @@ TStandInEngine* Current = nullptr;
 
 UINT PlayCurrent(LPCSTR commandLine, TEngineCallback callback, BOOL flag) {
     TStandInEngine& engine = *Current;
-    ++engine.Runs;
     engine.CommandLine = commandLine;
     engine.Flag = flag;
     char folder[MAX_PATH] = {};

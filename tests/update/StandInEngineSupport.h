@@ -23,7 +23,6 @@ public:
     TStandInEngine& operator=(const TStandInEngine&) = delete;
 
     std::function<UINT(TEngineCallback)> Play;
-    int Runs = 0;
     std::string CommandLine, CurrentFolder;
     BOOL Flag = FALSE;
 };

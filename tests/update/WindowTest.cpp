@@ -90,6 +90,8 @@ TEST_F(UpdateWindow, BannerFramesTheTitleAndNamesTheVersionOrTheDate) {
         " **********  Update to version   01.23.00.00  **********",
     };
     EXPECT_EQ(History(), expected);
+    // The log is the program's: the user reads it but cannot type into it.
+    EXPECT_TRUE(GetWindowLongA(window->History->Handle(), GWL_STYLE) & ES_READONLY);
     struct Row {
         std::string version, title;
         size_t line;
