@@ -392,6 +392,11 @@ void WriteJournal(const std::string& path, const std::vector<TJournalRecord>& re
     writer.Flush();
 }
 
+// A record on disk: its size, a kind byte, three sized paths, the hash and a CRC.
+size_t RecordBytes(const TJournalRecord& r) {
+    return 4 + 1 + 3 * 4 + r.Target.size() + r.Temporary.size() + r.Backup.size() + 32 + 4;
+}
+
 TJournal Parse(const std::string& bytes) {
     TMemoryStream in(std::vector<uint8_t>(bytes.begin(), bytes.end()));
     return ReadJournal(in);
@@ -420,7 +425,7 @@ TEST(Journal, ACutAnywhereLeavesTheRecordsBeforeItAndDamageElsewhereIsRefused) {
         previous = part.Records.size();
     }
     // A byte changed in any record but the last is damage, not a cut.
-    const size_t lastRecord = whole.size() - (4 + 1 + 12 + 32 + 4);
+    const size_t lastRecord = whole.size() - RecordBytes(records.back());
     for (size_t at = 8; at < lastRecord; at += 7) {
         std::string bad = whole;
         bad[at] ^= 0x40;
@@ -429,7 +434,7 @@ TEST(Journal, ACutAnywhereLeavesTheRecordsBeforeItAndDamageElsewhereIsRefused) {
     // A size that runs past the end looks like a cut; only the commit record behind
     // it, as short as a record can be, shows it is damage.
     std::string bad = whole;
-    bad[lastRecord - 8 - (45 + records[2].Target.size() + records[2].Backup.size()) + 3] = 0x7F;
+    bad[lastRecord - RecordBytes(records[2]) + 3] = 0x7F; // the top byte of its size
     EXPECT_THROW(Parse(bad), EJournalError);
     EXPECT_THROW(Parse("PK\x03\x04 not a journal at all"), EJournalError);
     std::string later = whole;

@@ -16,7 +16,7 @@ import subprocess
 import sys
 import zipfile
 
-CHECKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "engine", "patch_file_check.py")
+CHECKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "patch_file_check.py")
 
 ORUPACK, FIXTURES, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
 WINE = sys.argv[4] if len(sys.argv) > 4 else None
