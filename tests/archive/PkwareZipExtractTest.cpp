@@ -159,9 +159,10 @@ TEST_F(PkwareZipExtract, OpenStreamYieldsDeflatedDataAfterTheArchiveClosesAndRef
     const Bytes data = test::PatternBytes(30000);
     TPkwareZipExtractInfo info;
     info.Options = eoOpenStream;
-    std::unique_ptr<TStream> stream = OpenMember(
-        {.Members = {{.Name = "d.bin", .Data = data, .Deflate = true}, {.Name = "s", .Data = data}}})
-        .Extract(&info);
+    std::unique_ptr<TStream> stream =
+        OpenMember({.Members = {{.Name = "d.bin", .Data = data, .Deflate = true},
+                                {.Name = "s", .Data = data}}})
+            .Extract(&info);
     zip_.Close();
     Bytes out(data.size() + 10);
     int32_t total = 0;
@@ -212,19 +213,20 @@ using ExtractZipFileTest = PkwareZipExtract;
 
 TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
     const TestArchive a{.Members = {
-                            {.Name = "docs/"},
-                            {.Name = "docs/a.txt", .Data = test::ToBytes("alpha")},
-                            {.Name = "Tables\\New.dat", .Data = test::PatternBytes(70000), .Deflate = true},
-                            {.Name = "deep\\er\\"},
-                            // Created plainly, without its attributes.
-                            {.Name = "empty.txt", .ExternalAttributes = 0x21},
-                        }};
+        {.Name = "docs/"},
+        {.Name = "docs/a.txt", .Data = test::ToBytes("alpha")},
+        {.Name = "Tables\\New.dat", .Data = test::PatternBytes(70000), .Deflate = true},
+        {.Name = "deep\\er\\"},
+        // Created plainly, without its attributes.
+        {.Name = "empty.txt", .ExternalAttributes = 0x21},
+    }};
     // A read-only target is replaced.
     test::WriteWholeFile(out_.File("docs/a.txt"), test::ToBytes("old old old"));
     ASSERT_TRUE(FileSetAttr(out_.File("docs/a.txt"), faReadOnly));
     Names files = {"stale entry"};
     ExtractAll(a, files);
-    EXPECT_EQ(files, (Names{Dest() + "docs/a.txt", Dest() + "Tables\\New.dat", Dest() + "empty.txt"}));
+    EXPECT_EQ(files,
+              (Names{Dest() + "docs/a.txt", Dest() + "Tables\\New.dat", Dest() + "empty.txt"}));
     EXPECT_EQ(Output(), (Names{"Tables", "Tables/New.dat", "deep", "deep/er", "docs", "docs/a.txt",
                                "empty.txt"}));
     EXPECT_EQ(test::ReadWholeBytes(out_.File("docs/a.txt")), test::ToBytes("alpha"));
@@ -236,11 +238,11 @@ TEST_F(ExtractZipFileTest, WritesFoldersAndFilesInArchiveOrder) {
 // the failing member's old file stays, and so do the folders.
 TEST_F(ExtractZipFileTest, FailureDeletesEveryWrittenFileAndKeepsTheFailingTarget) {
     const TestArchive a{.Members = {
-                            {.Name = "one.txt", .Data = test::ToBytes("1"), .ExternalAttributes = 0x21},
-                            {.Name = "sub/"},
-                            {.Name = "sub/two.txt", .Data = test::PatternBytes(5000), .Deflate = true},
-                            {.Name = "keep.txt", .Data = {0xFF, 0xFF, 0xFF}, .Method = 8, .UncompressedSize = 50},
-                        }};
+        {.Name = "one.txt", .Data = test::ToBytes("1"), .ExternalAttributes = 0x21},
+        {.Name = "sub/"},
+        {.Name = "sub/two.txt", .Data = test::PatternBytes(5000), .Deflate = true},
+        {.Name = "keep.txt", .Data = {0xFF, 0xFF, 0xFF}, .Method = 8, .UncompressedSize = 50},
+    }};
     test::WriteWholeFile(out_.File("keep.txt"), test::ToBytes("the old file"));
     Names files;
     EXPECT_THAT(MessageOf<EZlibError>([&] { ExtractAll(a, files); }),
@@ -258,7 +260,8 @@ TEST_F(ExtractZipFileTest, NamesLeadingOutsideStopTheRunBeforeAnythingIsWrittenT
         const TestArchive a{.Members = {{.Name = "fine.txt", .Data = test::ToBytes("fine")},
                                         {.Name = outside, .Data = test::ToBytes("evil")}}};
         EXPECT_EQ(MessageOf<EPkwareZipError>([&] { ExtractAll(a, files, inner); }),
-                  "Cannot extract '" + outside + "': its name leads outside the destination folder");
+                  "Cannot extract '" + outside +
+                      "': its name leads outside the destination folder");
         EXPECT_EQ(Output(), Names{"inner"}) << outside;
     }
 }
