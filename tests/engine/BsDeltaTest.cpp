@@ -1,10 +1,8 @@
 // The difference delta's layers: suffix sorting, the branch transform, and the
 // delta itself (round trips and the bounds the applier enforces).
+#include "EngineTestSupport.h"
 #include "engine/BranchFilter.h"
-#include "engine/BsDelta.h"
-#include "engine/DeflateStreams.h"
 #include "engine/SuffixSort.h"
-#include "support/Noise.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +15,14 @@
 namespace oru::patch {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Random(size_t n, uint32_t seed, unsigned alphabet = 256) { return oru::test::Noise<Bytes>(n, seed, alphabet); }
+using oru::test::Bytes;
+using oru::test::Concat;
+using oru::test::MessageOf;
+using oru::test::RandomBytes;
 
 TEST(SuffixSort, OwnSortAgreesWithNaiveAndLibraryOnHardShapes) {
-    std::vector<Bytes> inputs = {{}, {7}, Bytes(300, 'a'), Random(2000, 1, 2), Random(3000, 2, 4), Random(1500, 3)};
+    std::vector<Bytes> inputs = {{}, {7}, Bytes(300, 'a'), RandomBytes(2000, 1, 2),
+                                 RandomBytes(3000, 2, 4), RandomBytes(1500, 3)};
     Bytes periodic;
     for (int i = 0; i < 500; ++i)
         periodic.insert(periodic.end(), {'a', 'b', 'a', 'a', 'b'});
@@ -40,7 +40,7 @@ TEST(SuffixSort, OwnSortAgreesWithNaiveAndLibraryOnHardShapes) {
 
 TEST(BranchFilter, RestoresEveryBlockExactly) {
     // Code-like bytes: many call and jump opcodes, some near block boundaries.
-    Bytes original = Random(3 * kBranchBlock + 777, 5);
+    Bytes original = RandomBytes(3 * kBranchBlock + 777, 5);
     std::mt19937 rng(5);
     for (size_t i = 0; i + 6 < original.size(); i += 3 + rng() % 9) {
         static const uint8_t ops[] = {0xE8, 0xE9, 0x0F};
@@ -86,7 +86,7 @@ uint64_t RoundTrip(const Bytes& old, const Bytes& neu) {
 }
 
 TEST(BsDelta, RoundTripsEdgeShapes) {
-    Bytes base = Random(100000, 7, 16);
+    Bytes base = RandomBytes(100000, 7, 16);
     Bytes edited = base;
     for (size_t i = 0; i < edited.size(); i += 97)
         edited[i] ^= 0x21; // scattered small changes: the approximate matches' case
@@ -97,15 +97,15 @@ TEST(BsDelta, RoundTripsEdgeShapes) {
     RoundTrip(base, {});
     RoundTrip({}, {});
     RoundTrip(base, base);
-    RoundTrip(base, Random(50000, 8));
+    RoundTrip(base, RandomBytes(50000, 8));
     // A match widened backwards up to the old file's first byte: that byte is copied
     // with its difference, not sent again as extra.
-    Bytes head = Random(2000, 11), shifted = Random(300, 12);
+    Bytes head = RandomBytes(2000, 11), shifted = RandomBytes(300, 12);
     shifted.insert(shifted.end(), head.begin(), head.end());
     shifted[303] ^= 0x55;
     EXPECT_EQ(RoundTrip(head, shifted), 315u);
     // Longer than the engine's output buffer and old-file cache, jumping backwards.
-    Bytes big = Random(3 << 20, 9);
+    Bytes big = RandomBytes(3 << 20, 9);
     Bytes moved(big.begin() + (2 << 20), big.end());
     moved.insert(moved.end(), big.begin(), big.begin() + (2 << 20));
     RoundTrip(big, moved);
@@ -115,29 +115,12 @@ TEST(BsDelta, RoundTripsEdgeShapes) {
 struct THandMade {
     uint8_t Transform = 0;
     uint64_t Copied = 0;
-    Bytes Streams[kBsStreams];
+    std::array<Bytes, kBsStreams> Streams;
 
-    Bytes Payload(uint64_t& rawSize) const {
-        Bytes p = {Transform, 0, 0, 0}, packed;
-        auto le = [&](uint64_t v) {
-            for (int i = 0; i < 8; ++i)
-                p.push_back(static_cast<uint8_t>(v >> (8 * i)));
-        };
-        le(Copied);
-        rawSize = 0;
-        for (const Bytes& s : Streams) {
-            TMemoryStream m;
-            TDeflateWriter w(m);
-            if (!s.empty())
-                w.WriteBuffer(s.data(), static_cast<int32_t>(s.size()));
-            w.Finish();
-            packed.insert(packed.end(), m.Data().begin(), m.Data().end());
-            le(m.Data().size());
-            le(s.size());
-            rawSize += s.size();
-        }
-        p.insert(p.end(), packed.begin(), packed.end());
-        return p;
+    Bytes Payload() const { return oru::test::BsPayload(Transform, Copied, Streams); }
+    uint64_t RawSize() const {
+        return std::accumulate(Streams.begin(), Streams.end(), uint64_t{0},
+                               [](uint64_t n, const Bytes& s) { return n + s.size(); });
     }
 };
 
@@ -152,8 +135,8 @@ TEST(BsDelta, HandMadePayloadAppliesAndEveryBoundIsEnforced) {
     good.Streams[1] = {1, 1, 1, 0, 2, 0};
     good.Streams[2] = {1};
     good.Streams[3] = {'x', 'y'};
-    uint64_t raw = 0;
-    const Bytes payload = good.Payload(raw);
+    const Bytes payload = good.Payload();
+    const uint64_t raw = good.RawSize();
     EXPECT_EQ(Apply(old, payload, raw, 7), (Bytes{10, 21, 30, 'x', 'y', 20, 30}));
 
     const struct {
@@ -165,33 +148,34 @@ TEST(BsDelta, HandMadePayloadAppliesAndEveryBoundIsEnforced) {
         {[](THandMade&) {}, "add up to the new file's size", 8},
         {[](THandMade&) {}, "the entry's raw size", 7, 1},
         {[](THandMade& m) { m.Transform = 2; }, "transform is unknown"},
-        {[](THandMade& m) { m.Streams[0] = {6, 2, 0}; m.Copied = 6; m.Streams[1] = {6, 0}; m.Streams[2] = {}; },
+        {[](THandMade& m) { m.Copied = 6; m.Streams = {Bytes{6, 2, 0}, {6, 0}, {}, {'x', 'y'}}; },
          "beyond the end of the old file", 8},
         {[](THandMade& m) { m.Streams[0][2] = 7; }, "moves outside the old file"}, // -4 at 3
         {[](THandMade& m) { m.Streams[0][5] = 10; }, "moves outside the old file"},
         {[](THandMade& m) { m.Streams[0].pop_back(); }, "ends inside a record"},
-        {[](THandMade& m) { m.Streams[0] = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 0, 0}; },
-         "too long"},
+        {[](THandMade& m) { m.Streams[0] = Concat({Bytes(8, 0x80), {1, 0, 0}}); }, "too long"},
         {[](THandMade& m) { m.Streams[1] = {1, 1, 4, 0}; }, "run of differences is out of range"},
-        {[](THandMade& m) { m.Streams[1] = {1, 2, 2, 0}; }, "more changed bytes than its stream holds"},
+        {[](THandMade& m) { m.Streams[1] = {1, 2, 2, 0}; }, "more changed bytes than its stream"},
         {[](THandMade& m) { m.Streams[3].push_back('z'); }, "no record uses", 8},
         {[](THandMade& m) { m.Streams[2].push_back(9); }, "no record uses"},
     };
     for (const auto& row : rows) {
         THandMade m = good;
         row.change(m);
-        uint64_t r = 0;
-        const Bytes p = m.Payload(r);
-        EXPECT_NE(oru::test::MessageOf<EBsDeltaError>([&] { Apply(old, p, r + row.rawExtra, row.newSize); }).find(row.says),
+        const Bytes p = m.Payload();
+        const uint64_t r = m.RawSize() + row.rawExtra;
+        EXPECT_NE(MessageOf<EBsDeltaError>([&] { Apply(old, p, r, row.newSize); }).find(row.says),
                   std::string::npos)
             << row.says;
     }
     Bytes padded = payload, reserved = payload;
     padded.push_back(0);
     reserved[2] = 1;
-    for (const auto& row : {std::pair{padded, "fill the payload exactly"}, std::pair{reserved, "reserved bytes"},
-                             std::pair{Bytes(payload.begin(), payload.begin() + 20), "header is incomplete"}})
-        EXPECT_NE(oru::test::MessageOf<EBsDeltaError>([&] { Apply(old, row.first, raw, 7); }).find(row.second), std::string::npos)
+    for (const auto& row :
+         {std::pair{padded, "fill the payload exactly"}, std::pair{reserved, "reserved bytes"},
+          std::pair{Bytes(payload.begin(), payload.begin() + 20), "header is incomplete"}})
+        EXPECT_NE(MessageOf<EBsDeltaError>([&] { Apply(old, row.first, raw, 7); }).find(row.second),
+                  std::string::npos)
             << row.second;
 }
 

@@ -1,17 +1,21 @@
 // Shared pieces of the engine tests: trees with their folders, a callback recorder
-// with scriptable replies, and file operations that fail on demand or pretend that
-// files are held by another program.
+// with scriptable replies, file operations that fail on demand or pretend that
+// files are held by another program, and VCDIFF round trips and hand-built deltas.
 #pragma once
 
+#include "HandMadeBytes.h"
 #include "engine/PatchBuilder.h"
 #include "engine/PatchCallbacks.h"
 #include "engine/PatchFilesX.h"
+#include "engine/vcdiff/Vcdiff.h"
+#include "support/Files.h"
 #include "support/Noise.h"
 #include "support/Scratch.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -89,7 +93,10 @@ class TFaultyFiles : public oru::patch::TPatchFiles {
     void Remove(S path) override { Step("remove " + path); real_.Remove(path); }
     void MakeFolder(S path) override { Step("make folder " + path); real_.MakeFolder(path); }
     void RemoveFolder(S path) override { Step("remove folder " + path); real_.RemoveFolder(path); }
-    void ReplaceAtRestart(S from, S to) override { Queue(); ReplacedAtRestart.emplace_back(from, to); }
+    void ReplaceAtRestart(S from, S to) override {
+        Queue();
+        ReplacedAtRestart.emplace_back(from, to);
+    }
     void DeleteAtRestart(S path) override { Queue(); DeletedAtRestart.push_back(path); }
     std::vector<std::string> ListFiles(S folder) override { return real_.ListFiles(folder); }
     char Separator() const override { return real_.Separator(); }
@@ -99,5 +106,36 @@ class TFaultyFiles : public oru::patch::TPatchFiles {
     void Queue() const;
     oru::patch::TPatchFiles& real_ = oru::patch::SystemPatchFiles();
 };
+
+// ---- VCDIFF ----
+
+Bytes EncodeBytes(const Bytes& source, const Bytes& target,
+                  const oru::vcdiff::EncodeOptions& options = {});
+Bytes DecodeBytes(const Bytes& source, const Bytes& delta,
+                  const oru::vcdiff::DecodeOptions& options = {});
+
+inline Bytes RandomBytes(size_t n, uint32_t seed, unsigned alphabet = 256) {
+    return Noise<Bytes>(n, seed, alphabet);
+}
+// Text-like bytes with many repeats (words drawn from a small vocabulary).
+Bytes WordBytes(size_t n, uint32_t seed);
+
+Bytes Varint(uint64_t v);
+Bytes Concat(std::initializer_list<Bytes> parts);
+
+// One window, written in the order the format lays it out.
+struct WindowLayout {
+    uint8_t indicator = 0; // VCD_SOURCE 1, VCD_TARGET 2, Adler-32 4
+    uint64_t segLen = 0;
+    uint64_t segPos = 0;
+    uint64_t targetLen = 0;
+    uint8_t deltaIndicator = 0;
+    Bytes data, inst, addr;
+    uint32_t adler = 0;                  // written when indicator has bit 4
+    std::optional<uint64_t> deltaLength; // the correct length unless set
+};
+
+// The file header (with a header indicator) followed by windows.
+Bytes BuildDelta(const std::vector<WindowLayout>& windows, uint8_t headerIndicator = 0);
 
 } // namespace oru::test

@@ -28,7 +28,8 @@ class PatchDll : public ::testing::Test {
     void SetUp() override {
         library = LoadLibraryA(ORU_PATCHW32_DLL);
         ASSERT_NE(library, nullptr) << GetLastError();
-        apply = reinterpret_cast<TApplyProc>(reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(1))));
+        FARPROC entry = GetProcAddress(library, MAKEINTRESOURCEA(1));
+        apply = reinterpret_cast<TApplyProc>(reinterpret_cast<void*>(entry));
         ASSERT_NE(apply, nullptr);
         std::string content = Noise(300000, 7);
         s.Write("old/app.exe", content);

@@ -55,7 +55,8 @@ class PatchRun : public ::testing::Test {
         fs::remove_all(s.File("target"));
         s.Copy("old", "target");
     }
-    uint32_t Run(TRecorder& rec, TPatchFiles& files = SystemPatchFiles(), TEngineOptions options = {}) {
+    uint32_t Run(TRecorder& rec, TPatchFiles& files = SystemPatchFiles(),
+                 TEngineOptions options = {}) {
         TPatchEngine engine(files, rec.Callback(), options);
         return engine.Run("-dC \"" + s.File("target") + "\" \"" + patch + "\"");
     }
@@ -138,7 +139,8 @@ TEST(PatchFiles, TwoGroupsSentToOneFolderAreRefused) {
     const auto before = Tree(s, "target");
     TRecorder rec;
     rec.MissingFolderAnswer = s.File("target") + SystemPatchFiles().Separator();
-    EXPECT_EQ(TPatchEngine(SystemPatchFiles(), rec.Callback()).Apply(s.File("target"), patch), resFilesDontMatch);
+    TPatchEngine engine(SystemPatchFiles(), rec.Callback());
+    EXPECT_EQ(engine.Apply(s.File("target"), patch), resFilesDontMatch);
     EXPECT_TRUE(rec.HasText(cbError, "a.txt twice"));
     EXPECT_EQ(Tree(s, "target"), before);
 }
@@ -267,7 +269,8 @@ TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
         if (result == resOk && !journalLeft) {
             // A backup that could not be removed is left for the restart.
             ASSERT_EQ(files.DeletedAtRestart.size(), 1u) << "operation " << k;
-            EXPECT_EQ(snap.erase(fs::relative(files.DeletedAtRestart[0], s.File("target")).generic_string()), 1u);
+            const fs::path left = fs::relative(files.DeletedAtRestart[0], s.File("target"));
+            EXPECT_EQ(snap.erase(left.generic_string()), 1u);
             EXPECT_EQ(snap, after);
             EXPECT_TRUE(rec.HasText(cbWarning, "will be deleted at restart"));
         } else if (result == resOk) {
@@ -276,7 +279,8 @@ TEST_F(PatchRun, FailureOfAnyFileOperationRestoresEverything) {
             EXPECT_EQ(result, resApplyFailed) << "operation " << k;
             EXPECT_EQ(snap, before) << "operation " << k;
             EXPECT_TRUE(rec.HasText(cbError, "Injected failure"));
-            EXPECT_TRUE(rec.HasText(cbRestore, "restored") || rec.HasText(cbError, "Nothing was changed"))
+            EXPECT_TRUE(rec.HasText(cbRestore, "restored") ||
+                        rec.HasText(cbError, "Nothing was changed"))
                 << "operation " << k;
         }
         if (journalLeft) {
@@ -322,7 +326,8 @@ TEST_F(PatchRun, LongWorkLetsTheHostBreathe) {
     EXPECT_NE(std::find(checking, checked, cbIdle), checked) << "no idle callback while hashing";
     // Inside the 200 KB file the meter moves several times and the host gets turns.
     size_t i = 0, progress = 0, idle = 0;
-    while (i < ids.size() && !(ids[i] == cbFileStart && rec.Calls[i].Text.find("app.exe") != std::string::npos))
+    while (i < ids.size() &&
+           !(ids[i] == cbFileStart && rec.Calls[i].Text.find("app.exe") != std::string::npos))
         ++i;
     for (++i; i < ids.size() && ids[i] != cbFileDone; ++i) {
         progress += ids[i] == cbProgress;
@@ -345,7 +350,7 @@ TEST_F(PatchRun, DamagedPatchIsRefusedBeforeAnyChange) {
     const std::string bytes = ReadWholeFile(patch);
     // The header and the trailer byte by byte, about 300 places in between.
     const size_t stride = std::max<size_t>(7, bytes.size() / 300);
-    for (size_t at = 0; at < bytes.size(); at += (at < 16 || at + 64 >= bytes.size() ? 1 : stride)) {
+    for (size_t at = 0; at < bytes.size(); at += at < 16 || at + 64 >= bytes.size() ? 1 : stride) {
         std::string damaged = bytes;
         damaged[at] ^= 0x20;
         WriteWholeFile(patch, damaged);
@@ -364,8 +369,8 @@ TEST_F(PatchRun, DamagedPatchIsRefusedBeforeAnyChange) {
 
 TEST_F(PatchRun, MissingPatchOrBadCommandLineStopAtOnce) {
     TRecorder missing, bad;
-    EXPECT_EQ(TPatchEngine(SystemPatchFiles(), missing.Callback()).Apply(s.File("target"), s.File("no.rtp")),
-              resAborted);
+    TPatchEngine first(SystemPatchFiles(), missing.Callback());
+    EXPECT_EQ(first.Apply(s.File("target"), s.File("no.rtp")), resAborted);
     EXPECT_EQ(missing.Ids(), (std::vector<uint32_t>{cbStart, cbPatchMissing}));
     TPatchEngine engine(SystemPatchFiles(), bad.Callback());
     EXPECT_EQ(engine.Run("-x \"" + s.File("target") + "\" \"" + patch + "\""), resBadCommandLine);
@@ -379,7 +384,8 @@ std::vector<TJournalRecord> SampleRecords(const std::string& dir) {
     TSha256Digest hash{};
     hash[0] = 7;
     return {{TJournalKind::Temporary, dir + "/a.dll.~oru-new", {}, {}, {}},
-            {TJournalKind::Replace, dir + "/a.dll", dir + "/a.dll.~oru-new", dir + "/a.dll.~oru-old", hash},
+            {TJournalKind::Replace, dir + "/a.dll", dir + "/a.dll.~oru-new",
+             dir + "/a.dll.~oru-old", hash},
             {TJournalKind::Delete, dir + "/b.txt", {}, dir + "/b.txt.~oru-old", hash},
             {TJournalKind::Commit, {}, {}, {}, {}}};
 }
@@ -458,7 +464,8 @@ TEST_F(PatchRun, AJournalThatCannotBeTrustedStopsTheRunAndChangesNothing) {
              WriteWholeFile(Journal(), bytes);
          },
          "is damaged"},
-        {"another folder's", [&] { WriteJournal(Journal(), SampleRecords(dir), s.File("elsewhere")); },
+        {"another folder's",
+         [&] { WriteJournal(Journal(), SampleRecords(dir), s.File("elsewhere")); },
          "belongs to the folder"},
         {"naming a file of the installation as a backup",
          [&] {

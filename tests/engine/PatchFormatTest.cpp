@@ -1,40 +1,33 @@
 // The patch container and its building blocks: what the writer produces the
 // reader gives back, and what the reader refuses even behind a valid checksum.
-#include "engine/DeflateStreams.h"
-#include "engine/PatchBytes.h"
+#include "EngineTestSupport.h"
 #include "engine/PatchCommandLine.h"
 #include "engine/PatchReader.h"
 #include "engine/PatchWriter.h"
-#include "support/Noise.h"
 #include "support/MessageOf.h"
 
 #include <gtest/gtest.h>
-
 
 namespace oru::patch {
 namespace {
 
 using oru::test::MessageOf;
 
-std::string Hex(const std::string& text) { return DigestToHex(TSha256::Of(text.data(), text.size())); }
-
 TEST(Sha256, KnownDigestsAcrossChunksAndReuse) {
-    EXPECT_EQ(Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    EXPECT_EQ(DigestToHex(TSha256::Of("abc", 3)), abc);
     TSha256 sha;
     const std::string a(1000, 'a');
     for (int i = 0; i < 1000; ++i)
         sha.Update(a.data(), a.size());
-    EXPECT_EQ(DigestToHex(sha.Final()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(DigestToHex(sha.Final()),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
     sha.Update("abc", 3); // Final starts a fresh digest
-    EXPECT_EQ(DigestToHex(sha.Final()), Hex("abc"));
+    EXPECT_EQ(DigestToHex(sha.Final()), abc);
 }
 
 std::vector<uint8_t> Deflate(const std::string& text) {
-    TMemoryStream out;
-    TDeflateWriter w(out);
-    w.WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
-    w.Finish();
-    return out.Data();
+    return oru::test::Deflated(text.data(), text.size());
 }
 
 std::string Inflate(std::vector<uint8_t> bytes, uint64_t compressed, uint64_t expected) {
@@ -78,30 +71,33 @@ TEST(DeflateStreams, RoundTripAndStrictBounds) {
         {padded, padded.size(), text.size(), "stray bytes"},
         {damaged, damaged.size(), text.size(), "damaged"},
     };
-    for (const auto& b : bad)
-        EXPECT_NE(MessageOf<EDeflateError>([&] { Inflate(b.bytes, b.compressed, b.expected); }).find(b.says),
-                  std::string::npos)
-            << b.says;
+    for (const auto& b : bad) {
+        auto inflate = [&] { Inflate(b.bytes, b.compressed, b.expected); };
+        EXPECT_NE(MessageOf<EDeflateError>(inflate).find(b.says), std::string::npos) << b.says;
+    }
 }
 
 TEST(PatchPaths, OnlyNamesThatStayInsideTheirFolder) {
     for (const char* good : {"a.dll", "bin\\a.dll", "Data Files\\x y\\z.txt", "a..b", ".profile"})
         EXPECT_TRUE(IsSafeRelativePath(good, false)) << good;
     EXPECT_TRUE(IsSafeRelativePath("", true));
-    for (const char* bad : {"",    "..\\a", "a\\..\\..\\b", "\\a", "a\\",      "a\\\\b", "C:\\a",    "c:a",
-                            "a/b", ".",     "a\\.\\b",      "a.",  "a ",       "CON",    "nul.txt",  "com1",
+    for (const char* bad : {"", "..\\a", "a\\..\\..\\b", "\\a", "a\\", "a\\\\b", "C:\\a", "c:a",
+                            "a/b", ".", "a\\.\\b", "a.", "a ", "CON", "nul.txt", "com1",
                             "LPT9.log", "a\tb", "a:stream", "a*", "x?"})
         EXPECT_FALSE(IsSafeRelativePath(bad, false)) << bad;
 }
 
 TEST(EngineCommandLine, SwitchAndQuotedOrPlainPaths) {
-    auto c = ParseEngineCommandLine("-dCD \"D:\\Apps\\Parcelon\" \"E:\\upd\\x.rtp\"");
-    EXPECT_EQ(c.Drives + "|" + c.TargetFolder + "|" + c.PatchFile, "CD|D:\\Apps\\Parcelon|E:\\upd\\x.rtp");
-    c = ParseEngineCommandLine("  \"C:\\\"   C:\\upd\\ORU.rtp ");
-    EXPECT_EQ(c.Drives + "|" + c.TargetFolder + "|" + c.PatchFile, "|C:\\|C:\\upd\\ORU.rtp");
-    EXPECT_EQ(ParseEngineCommandLine("-dc a b").Drives, "C");
-    for (const char* bad :
-         {"", "\"a\"", "-dC \"a\"", "\"a\" \"b\" \"c\"", "\"a \"b\"", "-x a b", "-d1 a b", "\"a\"b c", "\"\" b"})
+    auto parsed = [](const std::string& line) {
+        const auto c = ParseEngineCommandLine(line);
+        return c.Drives + "|" + c.TargetFolder + "|" + c.PatchFile;
+    };
+    EXPECT_EQ(parsed("-dCD \"D:\\Apps\\Parcelon\" \"E:\\upd\\x.rtp\""),
+              "CD|D:\\Apps\\Parcelon|E:\\upd\\x.rtp");
+    EXPECT_EQ(parsed("  \"C:\\\"   C:\\upd\\ORU.rtp "), "|C:\\|C:\\upd\\ORU.rtp");
+    EXPECT_EQ(parsed("-dc a b"), "C|a|b");
+    for (const char* bad : {"", "\"a\"", "-dC \"a\"", "\"a\" \"b\" \"c\"", "\"a \"b\"", "-x a b",
+                            "-d1 a b", "\"a\"b c", "\"\" b"})
         EXPECT_THROW(ParseEngineCommandLine(bad), ECommandLineError) << bad;
 }
 
@@ -170,19 +166,8 @@ struct TCrafted {
         }
         if (Stray)
             dir.U8(0);
-        TByteWriter f;
-        f.Raw(kHeaderMagic, 8);
-        f.U16(Version);
-        f.U16(0);
-        f.U32(0);
-        f.Raw("xx", 2); // the payload area
-        f.Raw(dir.Bytes().data(), dir.Bytes().size());
-        f.Raw(kTrailerMagic, 8);
-        f.U64(18);
-        f.U64(dir.Bytes().size());
-        TSha256Digest sum = TSha256::Of(f.Bytes().data(), f.Bytes().size());
-        f.Raw(sum.data(), sum.size());
-        TMemoryStream in(f.Bytes());
+        const uint8_t payload[] = {'x', 'x'};
+        TMemoryStream in(oru::test::SealedPatchFile(payload, 2, dir.Bytes(), Version));
         try {
             ReadPatchFile(in);
         } catch (const EPatchFormatError& e) {
@@ -207,12 +192,12 @@ TEST(PatchContainer, HostileDirectoryBehindValidChecksum) {
         {[](TCrafted& p) { p.Entries[0].Path = "..\\a.txt"; }, "not a safe relative path"},
         {[](TCrafted& p) { p.Entries[0].Group = 1; }, "group that does not exist"},
         {[](TCrafted& p) { p.Entries[0].Action = TPatchAction(9); }, "action is unknown"},
-        {[](TCrafted& p) { p.Entries[0].Method = TPatchMethod::Delta; }, "needs a whole-file payload"},
+        {[](TCrafted& p) { p.Entries[0].Method = TPatchMethod::Delta; }, "needs a whole-file"},
         {[](TCrafted& p) { p.Entries[0].Offset = 17; }, "outside the payload"},
         {[](TCrafted& p) { p.Entries[0].Offset = 0; }, "outside the payload"},
         {[](TCrafted& p) { p.Entries[0].Size = ~uint64_t(0); }, "outside the payload"},
-        {[](TCrafted& p) { p.Entries.clear(); p.EntryCount = 0x7FFFFFFF; }, "impossible number of entries"},
-        {[](TCrafted& p) { p.Entries.push_back({0, "A.txt"}); p.EntryCount = 2; }, "appears twice in its group"},
+        {[](TCrafted& p) { p.Entries.clear(); p.EntryCount = 0x7FFFFFFF; }, "number of entries"},
+        {[](TCrafted& p) { p.Entries.push_back({0, "A.txt"}); p.EntryCount = 2; }, "twice in its"},
         {[](TCrafted& p) { p.Stray = true; }, "stray bytes"},
         {[](TCrafted& p) { p.Version = 2; }, "format version 2"},
     };
@@ -221,7 +206,8 @@ TEST(PatchContainer, HostileDirectoryBehindValidChecksum) {
         row.change(p);
         EXPECT_NE(p.Refusal().find(row.says), std::string::npos) << row.says << ": " << p.Refusal();
     }
-    for (std::vector<uint8_t> bytes : {std::vector<uint8_t>{}, std::vector<uint8_t>(71, 0), std::vector<uint8_t>(200, 'O')}) {
+    // Too short for a header and a trailer, and long enough but all wrong.
+    for (const oru::test::Bytes& bytes : {oru::test::Bytes(71, 0), oru::test::Bytes(200, 'O')}) {
         TMemoryStream in(bytes);
         EXPECT_THROW(ReadPatchFile(in), EPatchFormatError);
     }

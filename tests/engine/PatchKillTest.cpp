@@ -21,7 +21,7 @@ TEST(KilledRun, AtEveryStepNoTargetIsMissingAndTheNextRunEndsWithEveryFileNew) {
     // 40 files in two folders: 20 patched, 10 added, 10 deleted.
     TScratch s("kill");
     for (int i = 0; i < 20; ++i) {
-        const std::string name = (i % 2 ? "sub/" : "") + std::string("patched") + std::to_string(i) + ".dll";
+        const std::string name = (i % 2 ? "sub/patched" : "patched") + std::to_string(i) + ".dll";
         std::string old = Noise(3000 + 97 * i, i);
         s.Write("old/" + name, old);
         s.Write("new/" + name, old.replace(1000, 20, "changed in version 2"));
@@ -35,7 +35,8 @@ TEST(KilledRun, AtEveryStepNoTargetIsMissingAndTheNextRunEndsWithEveryFileNew) {
     const auto before = Tree(s, "old"), after = Tree(s, "new");
     auto run = [&](TPatchFiles& files) {
         TRecorder rec;
-        return std::make_pair(TPatchEngine(files, rec.Callback()).Apply(s.File("target"), patch), rec);
+        const uint32_t result = TPatchEngine(files, rec.Callback()).Apply(s.File("target"), patch);
+        return std::make_pair(result, rec);
     };
 
     // Kill points: every operation on names (creations, renames, replacements,
@@ -74,7 +75,8 @@ TEST(KilledRun, AtEveryStepNoTargetIsMissingAndTheNextRunEndsWithEveryFileNew) {
         for (const auto& [name, content] : before) {
             auto it = now.find(name);
             if (after.count(name))
-                EXPECT_TRUE(it != now.end() && (it->second == content || it->second == after.at(name)))
+                EXPECT_TRUE(it != now.end() &&
+                            (it->second == content || it->second == after.at(name)))
                     << name << " at step " << k;
             else if (it != now.end())
                 EXPECT_EQ(it->second, content) << name << " at step " << k;

@@ -1,6 +1,6 @@
 // Public RFC 3284 test vectors, and deltas damaged at random: the decoder either
 // produces output or raises VcdiffError, never anything else.
-#include "VcdiffTestSupport.h"
+#include "EngineTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,10 @@
 
 namespace fs = std::filesystem;
 
-namespace oru::vcdiff::test {
+namespace oru::test {
 namespace {
+
+using namespace oru::vcdiff;
 
 const fs::path kCorpus = ORU_VCDIFF_CORPUS;
 
@@ -31,7 +33,8 @@ TEST(VcdiffCorpus, PositivesDecodeToTheirTargetAndNegativesAreRefused) {
             // RFC 3284 an unused near slot is simply address 0 (see the decoder tests).
             EXPECT_THROW(DecodeBytes(source, delta), VcdiffError) << name;
         else
-            EXPECT_NO_THROW(EXPECT_TRUE(DecodeBytes(source, delta) == Read(dir, "target")) << name) << name;
+            EXPECT_NO_THROW(EXPECT_TRUE(DecodeBytes(source, delta) == Read(dir, "target")))
+                << name;
     }
     EXPECT_GE(cases, 79) << "corpus missing at " << kCorpus;
 }
@@ -46,8 +49,9 @@ TEST(VcdiffCorpus, DamagedDeltasDecodeOrFailCleanly) {
     target.insert(target.begin() + 3000, 300, 0);
     victims.push_back({source, EncodeBytes(source, target, {2000})});
     victims.push_back({{}, EncodeBytes({}, target, {2000})});
-    for (const char* name : {"general-positive/1k_json_random_modify", "general-positive/1024_bytes_random_insert",
-                             "targeted-positive/codetable_entries_163_234"})
+    for (const char* name :
+         {"general-positive/1k_json_random_modify", "general-positive/1024_bytes_random_insert",
+          "targeted-positive/codetable_entries_163_234"})
         victims.push_back({Read(kCorpus / name, "source"), Read(kCorpus / name, "delta.vcdiff")});
 
     std::mt19937 rng(1234);
@@ -68,7 +72,8 @@ TEST(VcdiffCorpus, DamagedDeltasDecodeOrFailCleanly) {
                 bad.resize(rng() % bad.size());
                 break;
             default: // a byte inserted, shifting everything after it
-                bad.insert(bad.begin() + static_cast<ptrdiff_t>(rng() % bad.size()), static_cast<uint8_t>(rng()));
+                bad.insert(bad.begin() + static_cast<ptrdiff_t>(rng() % bad.size()),
+                           static_cast<uint8_t>(rng()));
             }
             try {
                 DecodeBytes(source, bad);
@@ -84,4 +89,4 @@ TEST(VcdiffCorpus, DamagedDeltasDecodeOrFailCleanly) {
 }
 
 } // namespace
-} // namespace oru::vcdiff::test
+} // namespace oru::test

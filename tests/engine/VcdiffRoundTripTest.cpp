@@ -1,6 +1,6 @@
 // Encoder and decoder together: every pair must come back exactly, under every
 // option set, and pairs that share content must give small deltas.
-#include "VcdiffTestSupport.h"
+#include "EngineTestSupport.h"
 
 #include "platform/Streams.h"
 
@@ -12,8 +12,10 @@
 #include <random>
 #include <string>
 
-namespace oru::vcdiff::test {
+namespace oru::test {
 namespace {
+
+using namespace oru::vcdiff;
 
 struct Pair {
     std::string name;
@@ -126,8 +128,11 @@ TEST(VcdiffRoundTrip, LongCopiesThroughASmallSourceCache) {
     // COPYs longer than the cache's blocks, starting inside a block, from two far
     // apart places in turn: direct reads, partial blocks and evictions.
     Bytes source = RandomBytes(3 << 20, 25);
-    auto part = [&](size_t from, size_t to) { return Bytes(source.begin() + from, source.begin() + to); };
-    Bytes target = Concat({part(100, 1 << 20), part((2 << 20) + 7, source.size()), part(5000, 600000)});
+    auto part = [&](size_t from, size_t to) {
+        return Bytes(source.begin() + from, source.begin() + to);
+    };
+    Bytes target =
+        Concat({part(100, 1 << 20), part((2 << 20) + 7, source.size()), part(5000, 600000)});
     Bytes delta = EncodeBytes(source, target);
     EXPECT_LT(delta.size(), 200u);
     DecodeOptions o;
@@ -146,4 +151,4 @@ TEST(VcdiffRoundTrip, EncoderReadsStreamsFromTheirCurrentPosition) {
 }
 
 } // namespace
-} // namespace oru::vcdiff::test
+} // namespace oru::test

@@ -1,6 +1,6 @@
 // Cross-checks with an independent VCDIFF implementation, xdelta3, run at test
 // time: what we write it must apply, and what it writes we must apply.
-#include "VcdiffTestSupport.h"
+#include "EngineTestSupport.h"
 
 #include "support/Scratch.h"
 
@@ -10,8 +10,10 @@
 #include <random>
 #include <string>
 
-namespace oru::vcdiff::test {
+namespace oru::test {
 namespace {
+
+using namespace oru::vcdiff;
 
 class VcdiffXdelta3 : public ::testing::Test {
   protected:
@@ -21,7 +23,8 @@ class VcdiffXdelta3 : public ::testing::Test {
     void Xdelta3(const std::string& args, const Bytes& source, const Bytes& second) {
         WriteWholeFile(old, source);
         WriteWholeFile(args.rfind("-d", 0) == 0 ? delta : neu, second);
-        const std::string cmd = std::string(ORU_XDELTA3) + " -f -q " + args + " 2>" + dir.File("stderr");
+        const std::string cmd =
+            std::string(ORU_XDELTA3) + " -f -q " + args + " 2>" + dir.File("stderr");
         ASSERT_EQ(0, std::system(cmd.c_str())) << args << ": " << dir.Read("stderr");
     }
 };
@@ -51,8 +54,10 @@ std::vector<Case> Cases() {
 
 TEST_F(VcdiffXdelta3, AppliesOurDeltas) {
     for (const Case& c : Cases())
-        for (const EncodeOptions& o : {EncodeOptions{}, EncodeOptions{20000, 50000}, EncodeOptions{8 << 20, 32 << 20, 2, false}}) {
-            Xdelta3("-d -s " + old + " " + delta + " " + neu, c.source, EncodeBytes(c.source, c.target, o));
+        for (const EncodeOptions& o : {EncodeOptions{}, EncodeOptions{20000, 50000},
+                                       EncodeOptions{8 << 20, 32 << 20, 2, false}}) {
+            const Bytes ours = EncodeBytes(c.source, c.target, o);
+            Xdelta3("-d -s " + old + " " + delta + " " + neu, c.source, ours);
             EXPECT_TRUE(ReadWholeBytes(neu) == c.target) << c.name;
         }
 }
@@ -64,11 +69,12 @@ TEST_F(VcdiffXdelta3, WeApplyTheirDeltas) {
                                      "-S none",                  // with an application header
                                      "-A -S none -W 16384",      // many windows
                                      "-0 -A -S none", "-9 -A -S none -W 16384"}) {
-            Xdelta3(std::string("-e ") + switches + " -s " + old + " " + neu + " " + delta, c.source, c.target);
-            EXPECT_NO_THROW(EXPECT_TRUE(DecodeBytes(c.source, ReadWholeBytes(delta)) == c.target) << c.name << switches)
+            Xdelta3(std::string("-e ") + switches + " -s " + old + " " + neu + " " + delta,
+                    c.source, c.target);
+            EXPECT_NO_THROW(EXPECT_TRUE(DecodeBytes(c.source, ReadWholeBytes(delta)) == c.target))
                 << c.name << " " << switches;
         }
 }
 
 } // namespace
-} // namespace oru::vcdiff::test
+} // namespace oru::test

@@ -6,12 +6,11 @@
 // delta (control, run and changed streams of u16 lengths, the rest as extra), deflated
 // under a consistent header, so that mutations reach the records rather than stopping
 // in the inflater. Reader exceptions are the expected way out; anything else is a finding.
-#include "engine/BsDelta.h"
-#include "engine/DeflateStreams.h"
-#include "engine/PatchBytes.h"
 #include "engine/PatchReader.h"
+#include "tests/engine/HandMadeBytes.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -44,29 +43,19 @@ void HandMadeStreams(const uint8_t* data, size_t size) {
         return;
     // The copied length is the input's, so that sizes agree and records are reached.
     const uint64_t copied = data[8] | data[9] << 8;
-    TByteWriter p, packed;
-    p.U8(data[1] & 1);
-    p.U8(0);
-    p.U16(0);
-    p.U64(copied);
-    uint64_t rawSum = 0, extra = 0;
-    for (size_t i = 0, at = 10; i < 4; ++i) {
-        const size_t n = i < 3 ? std::min<size_t>(data[2 + 2 * i] | data[3 + 2 * i] << 8, size - at) : size - at;
-        oru::TMemoryStream m;
-        TDeflateWriter w(m);
-        if (n)
-            w.WriteBuffer(data + at, static_cast<int32_t>(n));
-        w.Finish();
-        packed.Raw(m.Data().data(), m.Data().size());
-        p.U64(m.Data().size());
-        p.U64(n);
-        rawSum += n;
-        extra = n;
+    std::array<std::vector<uint8_t>, kBsStreams> streams;
+    uint64_t raw = 0;
+    for (size_t i = 0, at = 10; i < kBsStreams; ++i) {
+        const size_t n = i + 1 < kBsStreams
+                             ? std::min<size_t>(data[2 + 2 * i] | data[3 + 2 * i] << 8, size - at)
+                             : size - at;
+        streams[i].assign(data + at, data + at + n);
+        raw += n;
         at += n;
     }
-    p.Raw(packed.Bytes().data(), packed.Bytes().size());
-    oru::TMemoryStream patch(p.Bytes());
-    Apply(patch, 0, p.Bytes().size(), rawSum, copied + extra);
+    const std::vector<uint8_t> payload = oru::test::BsPayload(data[1] & 1, copied, streams);
+    oru::TMemoryStream patch(payload);
+    Apply(patch, 0, payload.size(), raw, copied + streams[3].size());
 }
 
 } // namespace
@@ -83,22 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size -= 4;
     split = size ? split % (size + 1) : 0;
 
-    TByteWriter f;
-    f.Raw(kHeaderMagic, sizeof kHeaderMagic);
-    f.U16(kFormatVersion);
-    f.U16(0);
-    f.U32(0);
-    f.Raw(data, size);
-    f.Raw(kTrailerMagic, sizeof kTrailerMagic);
-    f.U64(kHeaderSize + split);
-    f.U64(size - split);
-    TSha256Digest sum = TSha256::Of(f.Bytes().data(), f.Bytes().size());
-    f.Raw(sum.data(), sum.size());
-
-    oru::TMemoryStream file(f.Bytes());
+    oru::TMemoryStream file(
+        oru::test::SealedPatchFile(data, split, std::vector<uint8_t>(data + split, data + size)));
     try {
         for (const TPatchEntry& e : ReadPatchFile(file).Entries) {
-            if (e.Method == TPatchMethod::None || e.PayloadRawSize > (1u << 20) || e.NewSize > (1u << 20))
+            if (e.Method == TPatchMethod::None || e.PayloadRawSize > (1u << 20) ||
+                e.NewSize > (1u << 20))
                 continue;
             if (e.Method == TPatchMethod::BsDelta) {
                 Apply(file, e.PayloadOffset, e.PayloadSize, e.PayloadRawSize, e.NewSize);

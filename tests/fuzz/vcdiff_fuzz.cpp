@@ -21,7 +21,8 @@ const std::vector<uint8_t>& FixedSource() {
         uint32_t x = 12345;
         for (size_t i = 0; i < s.size(); ++i) {
             x = x * 1103515245u + 12345u;
-            s[i] = i < s.size() / 2 ? static_cast<uint8_t>('a' + (x >> 16) % 26) : static_cast<uint8_t>(x >> 16);
+            const unsigned r = x >> 16;
+            s[i] = static_cast<uint8_t>(i < s.size() / 2 ? 'a' + r % 26 : r);
         }
         return s;
     }();
