@@ -129,12 +129,8 @@ TEST(BsDelta, HandMadePayloadAppliesAndEveryBoundIsEnforced) {
     // Two records: 3 bytes from old[0] (the middle one changed by +1), 2 extra bytes,
     // seek back to 1; then 2 bytes from old[1] unchanged. Runs: 1 same, 1 changed,
     // 1 same; then 2 same.
-    THandMade good;
-    good.Copied = 5;
-    good.Streams[0] = {3, 2, 3 /* -2 */, 2, 0, 0};
-    good.Streams[1] = {1, 1, 1, 0, 2, 0};
-    good.Streams[2] = {1};
-    good.Streams[3] = {'x', 'y'};
+    const THandMade good{
+        0, 5, {Bytes{3, 2, 3 /* -2 */, 2, 0, 0}, {1, 1, 1, 0, 2, 0}, {1}, {'x', 'y'}}};
     const Bytes payload = good.Payload();
     const uint64_t raw = good.RawSize();
     EXPECT_EQ(Apply(old, payload, raw, 7), (Bytes{10, 21, 30, 'x', 'y', 20, 30}));

@@ -109,15 +109,10 @@ TEST(PatchContainer, WriterRefusesWhatTheReaderWouldRefuse) {
     w.AddGroup({"G", "", ""});
     EXPECT_THROW(w.AddGroup({"g", "", "other"}), EPatchFormatError);
     TPayloadPlace place = w.WriteDeflated(content);
-    TPatchEntry add;
-    add.Path = "sub\\new.dll";
-    add.Action = TPatchAction::Add;
-    add.Method = TPatchMethod::Whole;
-    add.NewSize = 2;
-    add.NewHash = TSha256::Of("hi", 2);
-    add.PayloadOffset = place.Offset;
-    add.PayloadSize = place.Size;
-    add.PayloadRawSize = place.RawSize;
+    TPatchEntry add{.Path = "sub\\new.dll", .Action = TPatchAction::Add,
+                    .Method = TPatchMethod::Whole, .NewSize = 2, .NewHash = TSha256::Of("hi", 2),
+                    .PayloadOffset = place.Offset, .PayloadSize = place.Size,
+                    .PayloadRawSize = place.RawSize};
     w.AddEntry(add);
     add.Path = "SUB\\NEW.DLL";
     w.AddEntry(add);
