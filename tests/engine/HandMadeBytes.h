@@ -42,10 +42,12 @@ BsPayload(uint8_t transform, uint64_t copied,
     return p.Bytes();
 }
 
-// Header, payload area, directory, then a trailer and checksum that fit them.
+// Header, payload area, directory, then a trailer that places the directory (unless
+// skewed) and a checksum that fits.
 inline std::vector<uint8_t> SealedPatchFile(const uint8_t* payload, size_t payloadSize,
                                             const std::vector<uint8_t>& directory,
-                                            uint16_t version = oru::patch::kFormatVersion) {
+                                            uint16_t version = oru::patch::kFormatVersion,
+                                            int64_t offsetSkew = 0, int64_t sizeSkew = 0) {
     using namespace oru::patch;
     TByteWriter f;
     f.Raw(kHeaderMagic, sizeof kHeaderMagic);
@@ -55,8 +57,8 @@ inline std::vector<uint8_t> SealedPatchFile(const uint8_t* payload, size_t paylo
     f.Raw(payload, payloadSize);
     f.Raw(directory.data(), directory.size());
     f.Raw(kTrailerMagic, sizeof kTrailerMagic);
-    f.U64(kHeaderSize + payloadSize);
-    f.U64(directory.size());
+    f.U64(kHeaderSize + payloadSize + offsetSkew);
+    f.U64(directory.size() + sizeSkew);
     const TSha256Digest sum = TSha256::Of(f.Bytes().data(), f.Bytes().size());
     f.Raw(sum.data(), sum.size());
     return f.Bytes();

@@ -136,6 +136,7 @@ struct TCrafted {
     uint32_t EntryCount = 1;
     bool Stray = false;
     uint16_t Version = kFormatVersion;
+    int64_t OffsetSkew = 0, SizeSkew = 0; // of the directory's place in the trailer
 
     std::string Refusal() const {
         TByteWriter dir;
@@ -162,7 +163,8 @@ struct TCrafted {
         if (Stray)
             dir.U8(0);
         const uint8_t payload[] = {'x', 'x'};
-        TMemoryStream in(oru::test::SealedPatchFile(payload, 2, dir.Bytes(), Version));
+        TMemoryStream in(
+            oru::test::SealedPatchFile(payload, 2, dir.Bytes(), Version, OffsetSkew, SizeSkew));
         try {
             ReadPatchFile(in);
         } catch (const EPatchFormatError& e) {
@@ -195,6 +197,9 @@ TEST(PatchContainer, HostileDirectoryBehindValidChecksum) {
         {[](TCrafted& p) { p.Entries.push_back({0, "A.txt"}); p.EntryCount = 2; }, "twice in its"},
         {[](TCrafted& p) { p.Stray = true; }, "stray bytes"},
         {[](TCrafted& p) { p.Version = 2; }, "format version 2"},
+        // The trailer places the directory inside the header, or gives it a wrong size.
+        {[](TCrafted& p) { p.OffsetSkew = -10; p.SizeSkew = 10; }, "outside the file"},
+        {[](TCrafted& p) { p.SizeSkew = -1; }, "outside the file"},
     };
     for (const auto& row : rows) {
         TCrafted p;
