@@ -17,10 +17,9 @@ using ApplyPatchTest = UpdateFormTest;
 TEST_F(ApplyPatchTest, HistoryTellsWhereThePatchGoesAndTheEngineGetsTheBuiltCommandLine) {
     const std::string drives = "-d" + WindowsFolder().substr(0, 1) + "D";
     const auto preamble = [&](const std::string& dllLine) {
-        return std::vector<std::string>{" ", "ORU Parcelon installation folder: D:\\Apps\\Parcelon\\", " ",
-                                        "Windows folder: " + WindowsFolder(), "System folder: " + SystemFolder(),
-                                        " ", "ORU Parcelon patch file: E:\\upd\\ORU.rtp [" + drives + "]", " ",
-                                        dllLine};
+        return Lines{" ", "ORU Parcelon installation folder: D:\\Apps\\Parcelon\\", " ",
+                     "Windows folder: " + WindowsFolder(), "System folder: " + SystemFolder(), " ",
+                     "ORU Parcelon patch file: E:\\upd\\ORU.rtp [" + drives + "]", " ", dllLine};
     };
     for (bool local : {true, false}) {
         SCOPED_TRACE(local);
@@ -28,8 +27,8 @@ TEST_F(ApplyPatchTest, HistoryTellsWhereThePatchGoesAndTheEngineGetsTheBuiltComm
             callback(1, const_cast<char*>("Applying"));
             return 0u;
         });
-        TfrmUpdate& f = MakeForm({.InstallDir = "D:\\Apps\\Parcelon\\", .PatchArchivePath = "E:\\upd\\ORU.rtp",
-                                  .LocalPatchDll = local});
+        TfrmUpdate& f = MakeForm({.InstallDir = "D:\\Apps\\Parcelon\\",
+                                  .PatchArchivePath = "E:\\upd\\ORU.rtp", .LocalPatchDll = local});
         EXPECT_FALSE(f.pbPatch->Visible());
         if (local) {
             f.ApplyPatch();
@@ -44,7 +43,7 @@ TEST_F(ApplyPatchTest, HistoryTellsWhereThePatchGoesAndTheEngineGetsTheBuiltComm
             EXPECT_THROW(f.ApplyPatch(), EAbort);
             EXPECT_EQ(History(), preamble("Patch DLL: " + SystemFolder() + "patchw32.dll"));
         }
-        for (TControl* c : std::initializer_list<TControl*>{f.pbFile, f.pbPatch, f.lbFile, f.lbPatch})
+        for (const TControl* c : std::vector<TControl*>{f.pbFile, f.pbPatch, f.lbFile, f.lbPatch})
             EXPECT_TRUE(c->Visible());
     }
 }

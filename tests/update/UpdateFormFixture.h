@@ -51,8 +51,9 @@ protected:
 
     template <typename Form = TfrmUpdate> Form& MakeForm(const TUpdateFormArgs& a = {}) {
         form.reset(); // one window at a time: the engine's replies go to the latest
-        auto made = std::make_unique<Form>(nullptr, a.IsLEEdition, false, a.InstallDir, a.UpdateArchivePath,
-                                           a.PatchArchivePath, a.Version, a.LocalPatchDll, a.ExtraMessage);
+        auto made =
+            std::make_unique<Form>(nullptr, a.IsLEEdition, false, a.InstallDir, a.UpdateArchivePath,
+                                   a.PatchArchivePath, a.Version, a.LocalPatchDll, a.ExtraMessage);
         Form& result = *made;
         form = std::move(made);
         return result;
