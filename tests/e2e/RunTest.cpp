@@ -1,7 +1,6 @@
 // Update runs end to end with the real package, engine and installation: an
-// archive run, a patch run with the engine from the system folder, Cancel with the
-// engine from the package, and a patch that cannot be applied, after which the
-// installation is byte for byte as before.
+// archive run, a patch run with the engine from the system folder, and Cancel with
+// the engine from the package, after which the installation is byte for byte as before.
 #include <windows.h>
 
 #include "UpdateRunDriver.h"
@@ -10,7 +9,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 
 using namespace oru;
 using namespace oru::test;
@@ -94,23 +92,6 @@ TEST(PatchRun, CancelDuringALongPatchLeavesEveryFileAsItWas) {
     EXPECT_TRUE(after == before) << "the installation changed";
     // The engine the start unpacked beside the program is gone with it.
     EXPECT_FALSE(FileExists(layout.UpdateDir() + "PATCHW32.DLL"));
-}
-
-// A file that is neither the old nor the new version: the installation is not the
-// one the patch is for, and the engine changes nothing.
-TEST(PatchRun, AFileNeitherOldNorNewFailsTheRunAndChangesNothing) {
-    TUpdateLayout layout("e2e-unapplicable");
-    LayOutTrees(layout);
-    layout.BuildPackage(kPatchManifest + "engine: " + EngineLibrary() + "\n");
-    layout.Install("Data\\tables.dat", "edited by the user");
-    const auto before = layout.FilesOutsideUpdateDir();
-
-    TRunOutcome run = RunUpdate(layout);
-
-    EXPECT_THAT(run.BoxTexts(), ElementsAre("Fatal .RTPatch error : 32772"));
-    EXPECT_EQ(LastLine(run), "ORU Parcelon update failed");
-    EXPECT_TRUE(layout.FilesOutsideUpdateDir() == before) << "the installation changed";
-    EXPECT_EQ(run.ExitCode, DWORD(ExitCompleted));
 }
 
 // Without an engine archive the engine in the system folder does the work; the
