@@ -30,16 +30,13 @@ LRESULT RecordingSender(HWND, UINT msg, WPARAM id, LPARAM parm) {
     return reply == Replies.end() ? 0 : reply->second;
 }
 
-// The engine's side: it sends each call and notes the reply as "null", the number
-// for Id 19, or the text.
+// The engine's side: it sends each call and notes the reply as "null" or the text.
 std::function<UINT(TEngineCallback)> Sends(Calls calls, std::vector<std::string>& replies,
                                            UINT result = 0) {
     return [=, &replies](TEngineCallback callback) {
         for (const auto& [id, parm] : calls) {
             void* reply = callback(static_cast<UINT>(id), parm);
-            replies.push_back(!reply      ? "null"
-                              : id == 19 ? std::to_string(reinterpret_cast<uintptr_t>(reply))
-                                         : static_cast<const char*>(reply));
+            replies.push_back(reply ? static_cast<const char*>(reply) : "null");
         }
         return result;
     };
@@ -66,7 +63,7 @@ TEST_F(RTPatchTest, ForwardsEachCallbackAndPassesTheRepliesBack) {
         calls.emplace_back(ids[i], &data[i]);
     TStandInEngine played(Sends(calls, replies));
     Replies[6] = reinterpret_cast<LRESULT>("COMBINE");
-    Replies[19] = 89;
+    Replies[19] = RTPatchAbortReply;
     Replies[20] = reinterpret_cast<LRESULT>("C:\\Apps\\Parcelon\\");
     Replies[13] = RTPatchAbortReply;
 
@@ -78,18 +75,11 @@ TEST_F(RTPatchTest, ForwardsEachCallbackAndPassesTheRepliesBack) {
     EXPECT_EQ(played.CurrentFolder, "C:\\");
     // The data unchanged; Ids 0, 27 and above 28 never reach the window.
     EXPECT_EQ(Inbox, Calls(calls.begin(), calls.begin() + 10));
-    // Ids 6, 19 and 20 get the window's reply itself, the others an empty text;
-    // the abort reply and the unsent Ids give null.
-    EXPECT_THAT(replies, ElementsAre("", "", "COMBINE", "", "", "89", "C:\\Apps\\Parcelon\\", "", "",
-                                     "null", "null", "null", "null"));
-}
-
-TEST_F(RTPatchTest, AbortReplyBecomesNullForTextAndPointerIds) {
-    TStandInEngine played(Sends({{7, nullptr}, {6, nullptr}, {20, nullptr}}, replies));
-    for (WPARAM id : {7, 6, 20})
-        Replies[id] = RTPatchAbortReply;
-    TRTPatch(nullptr, engine, "x");
-    EXPECT_THAT(replies, ElementsAre("null", "null", "null"));
+    // Ids 6, 19 and 20 get the window's reply itself, the others an empty text; the
+    // abort reply, for a text Id (13) as for one whose reply the engine reads (19),
+    // and the unsent Ids give null.
+    EXPECT_THAT(replies, ElementsAre("", "", "COMBINE", "", "", "null", "C:\\Apps\\Parcelon\\",
+                                     "", "", "null", "null", "null", "null"));
 }
 
 TEST_F(RTPatchTest, ResultCodesBecomeEngineExceptionsOnTheirLow16Bits) {

@@ -44,7 +44,6 @@ protected:
     void TearDown() override {
         form.reset();
         SetPresortTablesFolderQuery(nullptr);
-        SetApplicationTitleProvider(nullptr);
         ResetProductCatalogue();
         ClearCountiesTables();
     }
