@@ -25,8 +25,8 @@ TEST(ArchiveRun, ATypicalUpdatePutsTheFilesInPlaceAndShowsTheNotice) {
     TUpdateLayout layout("e2e-typical");
     layout.Source("files/Deep.dat", "deep");
     layout.Source("files/parcelon.exe", "MZ new program");
-    layout.BuildPackage("version: 01.23.00.00\n"
-                        "notice: 100\nnotice-line: Please start Parcelon once\nnotice-line:  before you print.\n"
+    layout.BuildPackage("version: 01.23.00.00\nnotice: 100\n"
+                        "notice-line: Please start Parcelon once\nnotice-line:  before you print.\n"
                         "file: <INSTALLDIR>;1 Tables\\Sub\\Deep.dat = files/Deep.dat\n"
                         "file: <INSTALLDIR>;1 parcelon.exe = files/parcelon.exe\n");
 
@@ -34,8 +34,9 @@ TEST(ArchiveRun, ATypicalUpdatePutsTheFilesInPlaceAndShowsTheNotice) {
 
     const std::string install = layout.InstallDir();
     EXPECT_THAT(run.BoxTexts(), ElementsAre("Please start Parcelon once before you print."));
-    EXPECT_THAT(run.RunLines(), ElementsAre("Extracted - " + install + "Tables\\Sub\\Deep.dat",
-                                            "Extracted - " + install + "parcelon.exe", " ", kSuccess));
+    EXPECT_THAT(run.RunLines(),
+                ElementsAre("Extracted - " + install + "Tables\\Sub\\Deep.dat",
+                            "Extracted - " + install + "parcelon.exe", " ", kSuccess));
     EXPECT_EQ(layout.Installed("Tables\\Sub\\Deep.dat"), "deep");
     EXPECT_EQ(layout.Installed("parcelon.exe"), "MZ new program");
     EXPECT_TRUE(run.Ended);
@@ -62,7 +63,9 @@ void ExpectUpdatedTrees(const TUpdateLayout& layout) {
     EXPECT_EQ(layout.Installed("Data\\old.dat"), "<missing>");
 }
 
-std::string LastLine(const TRunOutcome& run) { return run.History.empty() ? "" : run.History.back(); }
+std::string LastLine(const TRunOutcome& run) {
+    return run.History.empty() ? "" : run.History.back();
+}
 
 TEST(PatchRun, CancelDuringALongPatchLeavesEveryFileAsItWas) {
     TUpdateLayout layout("e2e-cancel");
@@ -74,8 +77,8 @@ TEST(PatchRun, CancelDuringALongPatchLeavesEveryFileAsItWas) {
     big[big.size() / 2] ^= 1;
     layout.Source("new/Data/big.dat", big);
     layout.Source("files/New.dat", "new tables");
-    layout.BuildPackage(kPatchManifest + "file: <INSTALLDIR>;1 Tables\\New.dat = files/New.dat\nengine: " +
-                        EngineLibrary() + "\n");
+    layout.BuildPackage(kPatchManifest + "file: <INSTALLDIR>;1 Tables\\New.dat = files/New.dat\n" +
+                        "engine: " + EngineLibrary() + "\n");
     const auto before = layout.FilesOutsideUpdateDir();
 
     TRunOptions options;
@@ -99,13 +102,15 @@ TEST(PatchRun, CancelDuringALongPatchLeavesEveryFileAsItWas) {
 // installation folder itself.
 TEST(PatchRun, TheSystemFoldersEngineAndAMissingUnibrookFolderIsTheInstallation) {
     const std::string systemEngine = SystemFolder() + "patchw32.dll";
-    ASSERT_TRUE(CopyFileA(EngineLibrary().c_str(), systemEngine.c_str(), TRUE)) << "left over from an earlier run?";
+    ASSERT_TRUE(CopyFileA(EngineLibrary().c_str(), systemEngine.c_str(), TRUE))
+        << "left over from an earlier run?";
     TUpdateLayout layout("e2e-sysdll");
     LayOutTrees(layout);
     layout.Install("unibrook.dll", "UB old");
     layout.Source("old/Unibrook/unibrook.dll", "UB old");
     layout.Source("new/Unibrook/unibrook.dll", "UB new");
-    layout.BuildPackage(kPatchManifest + "patch-group: MAIN=.\npatch-group: UNIBROOK=Unibrook=Unibrook job tools\n");
+    layout.BuildPackage(kPatchManifest +
+                        "patch-group: MAIN=.\npatch-group: UNIBROOK=Unibrook=Unibrook job tools\n");
     TRunOutcome run = RunUpdate(layout);
     DeleteFileA(systemEngine.c_str());
     EXPECT_THAT(run.RunLines(), Contains("Patch DLL: " + systemEngine));

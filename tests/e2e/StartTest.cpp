@@ -58,7 +58,9 @@ TEST(Start, TheProgramDescribesItselfAndIsAWindowedProgramWithItsIcon) {
         char* text = nullptr;
         UINT length = 0;
         const std::string key = std::string("\\StringFileInfo\\040904E4\\") + name;
-        ASSERT_TRUE(VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&text), &length)) << name;
+        ASSERT_TRUE(VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&text),
+                                   &length))
+            << name;
         EXPECT_STREQ(text, value);
     }
     HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -68,8 +70,8 @@ TEST(Start, TheProgramDescribesItselfAndIsAWindowedProgramWithItsIcon) {
 
     const std::string image = ReadWholeFile(exe);
     const auto peOffset = *reinterpret_cast<const uint32_t*>(image.data() + 0x3C);
-    EXPECT_EQ(reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + peOffset)->OptionalHeader.Subsystem,
-              IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + peOffset);
+    EXPECT_EQ(headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 }
 
 } // namespace
