@@ -1,6 +1,6 @@
 // The real update window for the run-step and window tests, made for the Parcelon
-// product, with the county table's folder query logged and pointed where the test
-// says, and a recorder that answers every dialog.
+// product, with the county table's folder query pointed where the test says, and a
+// recorder that answers every dialog.
 #pragma once
 
 #include <windows.h>
@@ -36,10 +36,7 @@ protected:
     void SetUp() override {
         ResetProductCatalogue();
         SetProductKind(1);
-        SetPresortTablesFolderQuery([this] {
-            log.push_back("county load");
-            return presortFolder;
-        });
+        SetPresortTablesFolderQuery([this] { return presortFolder; });
     }
     void TearDown() override {
         form.reset();
@@ -68,7 +65,6 @@ protected:
 
     TModalRecorder dialogs;
     std::unique_ptr<TfrmUpdate> form;
-    Lines log;
     std::string presortFolder;
 };
 
