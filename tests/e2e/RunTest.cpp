@@ -1,6 +1,7 @@
 // Update runs end to end with the real package, engine and installation: an
-// archive run, a patch run with the engine from the system folder, and Cancel with
-// the engine from the package, after which the installation is byte for byte as before.
+// archive run, a patch run with the engine from the system folder, Cancel with the
+// engine from the package, after which the installation is byte for byte as before,
+// and a run killed in its patch step, which the next run puts right.
 #include <windows.h>
 
 #include "UpdateRunDriver.h"
@@ -10,11 +11,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 using namespace oru;
 using namespace oru::test;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::StartsWith;
 
 namespace {
 
@@ -119,6 +124,73 @@ TEST(PatchRun, TheSystemFoldersEngineAndAMissingUnibrookFolderIsTheInstallation)
     EXPECT_THAT(run.Boxes, IsEmpty());
     EXPECT_EQ(layout.Installed("unibrook.dll"), "UB new");
     ExpectUpdatedTrees(layout);
+}
+
+struct TVersions {
+    std::string Old, New;
+};
+
+bool Present(const std::string& pattern) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+    return h != INVALID_HANDLE_VALUE && FindClose(h);
+}
+
+// Ended as the task manager, a log-off or a shutdown would: no file is left missing
+// or cut short. The engine's own test kills a run at every step; this is the Windows
+// build, killed once its swaps have begun.
+TEST(InterruptedRun, AKilledPatchStepIsPutRightByTheNextRun) {
+    // Patched, added and deleted files; the large table keeps the engine busy long
+    // enough for the kill to land inside its work.
+    std::string table = Noise(12 << 20, 1), newTable = table;
+    for (size_t at = 4096; at < newTable.size(); at += 1 << 20)
+        newTable.replace(at, 64, Noise(64, static_cast<unsigned>(at)));
+    std::map<std::string, TVersions> files = {
+        {"parcelon.exe", {"MZ old program", "MZ new program"}},
+        {"Data\\tables.dat", {table, newTable}},
+        {"Data\\old.dat", {"obsolete", ""}},
+        {"Data\\added.dat", {"", "added"}},
+        {"Help\\parcelon.hlp", {"old help", "new help"}},
+    };
+    for (int i = 0; i < 40; ++i) {
+        const std::string county = "county " + std::to_string(i);
+        files["Data\\county" + std::to_string(i) + ".dat"] = {county, county + " v2"};
+    }
+    TUpdateLayout layout("e2e-killed");
+    for (const auto& [name, v] : files) {
+        if (!v.Old.empty())
+            layout.Install(name, v.Old);
+        for (const auto& [tree, bytes] : {std::pair{"old/", v.Old}, {"new/", v.New}})
+            if (!bytes.empty())
+                layout.Source(tree + name, bytes);
+    }
+    layout.BuildPackage(kPatchManifest + "engine: " + EngineLibrary() + "\n");
+
+    // The first old file has been kept as a backup: the swaps have begun.
+    TRunOptions killed;
+    killed.KillWhen = [&] { return Present(layout.InstallDir() + "Data\\*.~oru-old"); };
+    ASSERT_TRUE(RunUpdate(layout, killed).Killed) << "the patch step never began";
+    // Each file wholly old or wholly new; a file only one version has may be absent.
+    for (const auto& [name, v] : files) {
+        const std::string now = layout.Installed(name);
+        const bool mayBeMissing = v.Old.empty() || v.New.empty();
+        EXPECT_TRUE(now == v.Old || now == v.New || (now == "<missing>" && mayBeMissing)) << name;
+    }
+    ASSERT_TRUE(FileExists(layout.InstallDir() + "ORUPATCH.~oru-journal"))
+        << "the kill came after the patch step";
+
+    TRunOutcome again = RunUpdate(layout);
+
+    EXPECT_TRUE(again.Ended);
+    EXPECT_THAT(again.History, Contains(StartsWith("An interrupted update was found and ")));
+    EXPECT_THAT(again.History, Contains(kSuccess));
+    for (const auto& [name, v] : files)
+        EXPECT_EQ(layout.Installed(name), v.New.empty() ? "<missing>" : v.New) << name;
+    // Nothing of the killed run is left: no journal, backup or temporary.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(layout.InstallDir())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find("~oru"), std::string::npos) << entry.path().string();
+    }
 }
 
 } // namespace
