@@ -20,20 +20,8 @@ TUpdateLayout::TUpdateLayout(const std::string& tag)
     Install("parcelon.exe", "MZ old program");
 }
 
-void TUpdateLayout::Install(const std::string& relative, const std::string& bytes) const {
-    WriteWholeFile(installDir_ + relative, bytes);
-}
-
 std::string TUpdateLayout::Installed(const std::string& relative) const {
     return FileExists(installDir_ + relative) ? ReadWholeFile(installDir_ + relative) : "<missing>";
-}
-
-void TUpdateLayout::Source(const std::string& relative, const std::string& bytes) const {
-    WriteWholeFile(sourceDir_ + relative, bytes);
-}
-
-void TUpdateLayout::PackageFile(const std::string& name, const std::string& bytes) const {
-    WriteWholeFile(updateDir_ + name, bytes);
 }
 
 void TUpdateLayout::BuildPackage(const std::string& manifest) const {

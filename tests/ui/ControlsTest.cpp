@@ -65,6 +65,8 @@ protected:
 TEST_F(RadioGroupTest, ChoicesCheckSilentlyFocusSelectsNothingClicksArrowsAndMnemonicsDo) {
     group->SetItemIndex(1);
     EXPECT_TRUE(Checked(1) && !Checked(0));
+    // Tab enters the group at the chosen item only.
+    EXPECT_FALSE(GetWindowLongA(group->ItemHandle(0), GWL_STYLE) & WS_TABSTOP);
     EXPECT_THROW(group->SetItemIndex(2), Exception);
     group->SetItemIndex(-1);
     SetFocus(group->ItemHandle(0));
