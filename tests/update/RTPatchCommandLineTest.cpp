@@ -32,8 +32,8 @@ TEST(RTPatchCommandLine, FolderPartDropsTrailingDelimiterButKeepsRoots) {
 }
 
 TEST(RTPatchCommandLine, QuotesFolderAndPatchFile) {
-    TRTPatchCommandLine line =
-        BuildRTPatchCommandLine("C:\\Program Files\\Parcelon\\", "E:\\upd\\ORU.rtp", "C:\\WINDOWS\\");
+    TRTPatchCommandLine line = BuildRTPatchCommandLine("C:\\Program Files\\Parcelon\\",
+                                                       "E:\\upd\\ORU.rtp", "C:\\WINDOWS\\");
     EXPECT_EQ(line.DriveSwitch, "-dC");
     EXPECT_EQ(line.Text, "-dC \"C:\\Program Files\\Parcelon\" \"E:\\upd\\ORU.rtp\"");
     // No switch: the line starts with the quote, no leading blank.

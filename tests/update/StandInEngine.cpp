@@ -13,5 +13,6 @@ using Engine = UINT (*)(LPCSTR commandLine, Callback callback, BOOL flag);
 extern "C" UINT WINAPI StandInApply(LPCSTR commandLine, Callback callback, BOOL flag) {
     char address[32] = {};
     GetEnvironmentVariableA("ORU_STAND_IN_ENGINE", address, sizeof address);
-    return reinterpret_cast<Engine>(std::strtoull(address, nullptr, 10))(commandLine, callback, flag);
+    const auto engine = reinterpret_cast<Engine>(std::strtoull(address, nullptr, 10));
+    return engine(commandLine, callback, flag);
 }

@@ -1,6 +1,6 @@
 // The real update window for the run-step and window tests, made for the Parcelon
-// product, with the county table's folder query logged and pointed where the test
-// says, and a recorder that answers every dialog.
+// product, with the county table's folder query pointed where the test says, and a
+// recorder that answers every dialog.
 #pragma once
 
 #include <windows.h>
@@ -36,23 +36,20 @@ protected:
     void SetUp() override {
         ResetProductCatalogue();
         SetProductKind(1);
-        SetPresortTablesFolderQuery([this] {
-            log.push_back("county load");
-            return presortFolder;
-        });
+        SetPresortTablesFolderQuery([this] { return presortFolder; });
     }
     void TearDown() override {
         form.reset();
         SetPresortTablesFolderQuery(nullptr);
-        SetApplicationTitleProvider(nullptr);
         ResetProductCatalogue();
         ClearCountiesTables();
     }
 
     template <typename Form = TfrmUpdate> Form& MakeForm(const TUpdateFormArgs& a = {}) {
         form.reset(); // one window at a time: the engine's replies go to the latest
-        auto made = std::make_unique<Form>(nullptr, a.IsLEEdition, false, a.InstallDir, a.UpdateArchivePath,
-                                           a.PatchArchivePath, a.Version, a.LocalPatchDll, a.ExtraMessage);
+        auto made =
+            std::make_unique<Form>(nullptr, a.IsLEEdition, false, a.InstallDir, a.UpdateArchivePath,
+                                   a.PatchArchivePath, a.Version, a.LocalPatchDll, a.ExtraMessage);
         Form& result = *made;
         form = std::move(made);
         return result;
@@ -68,7 +65,6 @@ protected:
 
     TModalRecorder dialogs;
     std::unique_ptr<TfrmUpdate> form;
-    Lines log;
     std::string presortFolder;
 };
 

@@ -2,12 +2,14 @@
 #include <windows.h>
 
 #include "UpdateFormFixture.h"
-#include "platform/Files.h"
 #include "update/RTPatchErrors.h"
 
+#include "support/Files.h"
 #include "support/Scratch.h"
+#include "support/SystemFolders.h"
 
 #include <functional>
+#include <tuple>
 
 using namespace oru;
 using namespace oru::test;
@@ -18,21 +20,26 @@ const std::string Frame = " ----------------------------------------------------
 const std::string EmptyFrame = " |                                                     |";
 const char* const Mcu = "Z:\\pkg\\ORU.mcu";
 const char* const Rtp = "Z:\\pkg\\ORU.rtp";
+using RunOp = void (TfrmUpdate::*)();
+const RunOp Archive = &TfrmUpdate::UpdateFromArchive, Patch = &TfrmUpdate::UpdateFromPatch,
+          Both = &TfrmUpdate::UpdateFromArchiveAndPatch;
 
 // A window whose run steps are whatever the test says.
 class ScriptedWindow : public TfrmUpdate {
 public:
     using TfrmUpdate::TfrmUpdate;
     std::function<void(ScriptedWindow&)> extract, patch;
-    bool cancelEnabledAtPatch = false;
+    bool cancelEnabledAtPatch = false, countyTableHeld = false;
 
     void ExtractArchive() override {
+        countyTableHeld |= !CountiesTableSlot(0).empty();
         AddHistory("extracted");
         if (extract)
             extract(*this);
     }
     void ApplyPatch() override {
         cancelEnabledAtPatch = btnCancel->Enabled();
+        countyTableHeld |= !CountiesTableSlot(0).empty();
         AddHistory("patched");
         if (patch)
             patch(*this);
@@ -49,8 +56,8 @@ protected:
         dialogs.Messages.clear();
         return *window;
     }
-    // What the run wrote after the banner.
-    Lines RunLines() const { return History().size() > 11 ? Lines(History().begin() + 11, History().end()) : Lines{}; }
+    // What the run wrote after the banner's 11 lines.
+    Lines RunLines() const { return {History().begin() + 11, History().end()}; }
     // The focused control. Other test processes share the desktop and may hold the
     // foreground for a moment, so the window is activated until it has the focus.
     HWND Focus() {
@@ -92,63 +99,47 @@ TEST_F(UpdateWindow, BannerFramesTheTitleAndNamesTheVersionOrTheDate) {
     EXPECT_EQ(History(), expected);
     // The log is the program's: the user reads it but cannot type into it.
     EXPECT_TRUE(GetWindowLongA(window->History->Handle(), GWL_STYLE) & ES_READONLY);
-    struct Row {
-        std::string version, title;
-        size_t line;
-        std::string expected;
-    } const rows[] = {
-        {"* 12/01/2010", "", 10, " **************  Update as of 12/01/2010  **************"},
-        {"*", "", 10, " **************  Update as of   **************"},
-        {"01.23.00.00", std::string(60, 'N'), 1, " |" + std::string(60, 'N') + "|"}, // widens the frame uncut
-        {"01.23.00.00", std::string(53, 'E'), 1, " |" + std::string(53, 'E') + "|"},
-    };
-    for (const Row& row : rows) {
-        ResetProductCatalogue();
-        SetApplicationTitleProvider(row.title.empty() ? std::function<std::string()>() : [&] { return row.title; });
-        Make(row.version);
-        EXPECT_EQ(History().at(row.line), row.expected) << row.version << row.title;
-    }
-    EXPECT_EQ(window->Caption(), std::string(53, 'E') + " Update");
+    EXPECT_EQ(window->Caption(), "ORU Parcelon Update");
+    Make("* 12/01/2010");
+    EXPECT_EQ(History().at(10), " **************  Update as of 12/01/2010  **************");
+    Make("*");
+    EXPECT_EQ(History().at(10), " **************  Update as of   **************");
 }
 
-TEST_F(UpdateWindow, CancelIsEnabledOnlyForAPatchFileWithoutAnArchive) {
-    struct Case {
-        std::string update, patch;
-        bool enabled;
-    } const cases[] = {
-        {Mcu, Rtp, false},
-        {"", "Z:\\pkg\\ORU.RTP", true},
-        {Mcu, "", false},
-        {"", "", false},
-        {"Z:\\pkg\\ORU.zip", Rtp, true},
-        {"", "Z:\\p.rtp\\ORU", false},
-        {"", "Z:\\pkg\\ORU.rtpx", false},
+// Only a patch-only .rtp package can be cancelled from the start, and a patch-only
+// run leaves it so; the combined run enables Cancel for an .rtp patch step.
+TEST_F(UpdateWindow, CancelIsEnabledForAnRtpPatchAloneOrForTheCombinedRunsPatchStep) {
+    const std::tuple<std::string, std::string, bool, bool> rows[] = {
+        // update, patch, enabled at the start, at the combined run's patch step
+        {Mcu, Rtp, false, true},
+        {"", "Z:\\pkg\\ORU.RTP", true, true},
+        {Mcu, "", false, false},
+        {"", "", false, false},
+        {"Z:\\pkg\\ORU.zip", Rtp, true, true},
+        {"", "Z:\\p.rtp\\ORU", false, false},
+        {"", "Z:\\pkg\\ORU.rtpx", false, false},
+        {Mcu, "Z:\\pkg\\ORU.pat", false, false},
     };
-    for (const Case& c : cases) {
-        Make("01.23.00.00", "", c.update, c.patch);
-        EXPECT_EQ(window->btnCancel->Enabled(), c.enabled) << c.update << " / " << c.patch;
-        EXPECT_EQ(window->btnCancel->Caption(), "&Cancel");
+    for (const auto& [update, patch, atStart, atCombinedPatch] : rows) {
+        SCOPED_TRACE(update + " / " + patch);
+        for (RunOp run : {Patch, Both}) {
+            Make("01.23.00.00", "", update, patch);
+            EXPECT_EQ(window->btnCancel->Enabled(), atStart);
+            EXPECT_EQ(window->btnCancel->Caption(), "&Cancel");
+            (window->*run)();
+            EXPECT_EQ(window->cancelEnabledAtPatch, run == Patch ? atStart : atCombinedPatch);
+        }
     }
 }
 
-TEST_F(UpdateWindow, TheCombinedRunEnablesCancelForAnRtpPatchOnly) {
-    struct Case {
-        const char* patch;
-        void (TfrmUpdate::*run)();
-        bool enabled;
-    } const cases[] = {
-        {Rtp, &TfrmUpdate::UpdateFromArchiveAndPatch, true},
-        {"Z:\\pkg\\ORU.pat", &TfrmUpdate::UpdateFromArchiveAndPatch, false},
-        {Rtp, &TfrmUpdate::UpdateFromPatch, false}, // a patch-only run leaves it as it was
-    };
-    for (const Case& c : cases) {
-        Make("01.23.00.00", "", Mcu, c.patch);
-        (window->*c.run)();
-        EXPECT_EQ(window->cancelEnabledAtPatch, c.enabled) << c.patch;
-    }
-}
-
-TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesAndOffersDone) {
+// Whatever the ending, the county table was released before the steps and is loaded
+// again at the end.
+TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesOffersDoneAndReloadsTheCounties) {
+    test::TScratch scratch("window");
+    presortFolder = scratch.Dir();
+    scratch.Write("COUNTIES.TBL", "ABCDE"); // one record
+    LoadCountiesTable(0, "");
+    // A step that shows `current` as its file and fails with what `raise` throws.
     const auto fails = [](std::function<void()> raise, const char* current = "") {
         return [=](ScriptedWindow& w) {
             w.edCurrentFile->SetText(current);
@@ -157,44 +148,44 @@ TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesAndOffersDone) {
     };
     const auto restarts = [](ScriptedWindow& w) { w.RestartRequired = true; };
     const char* const file = "Extracting - C:\\Apps\\Parcelon\\a.dll";
+    const std::string failedAt = "Error updating - " + std::string(file);
+    const std::string updated = "ORU Parcelon is updated to version 01.23.00.00.";
+    const std::string failed = "ORU Parcelon update failed";
     const auto diskFull = [] { throw Exception("Disk full"); };
     const auto aborted = [] { throw ERTPatchAborted("Patch was aborted."); };
     struct Row {
         const char* name;
-        void (TfrmUpdate::*run)();
+        RunOp run;
         std::string version, extra;
         std::function<void(ScriptedWindow&)> extract, patch;
         Lines lines, boxes;
     } const rows[] = {
-        {"archive, notice", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "Read the notes.", nullptr, nullptr,
-         {"extracted", " ", "ORU Parcelon is updated to version 01.23.00.00."}, {"info: Read the notes."}},
-        {"archive fails: no blank line", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "Never shown.",
-         fails(diskFull, file), nullptr,
-         {"extracted", "Error updating - " + std::string(file), "ORU Parcelon update failed"}, {"error: Disk full"}},
-        {"archive: an abort is a failure", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "", fails(aborted), nullptr,
-         {"extracted", "ORU Parcelon update failed"}, {"error: Patch was aborted."}},
-        {"archive: no restart", &TfrmUpdate::UpdateFromArchive, "01.23.00.00", "", restarts, nullptr,
-         {"extracted", " ", "ORU Parcelon is updated to version 01.23.00.00."}, {}},
-        {"patch aborted", &TfrmUpdate::UpdateFromPatch, "", "", nullptr, fails(aborted, "parcelon.exe"),
+        {"archive, notice", Archive, "01.23.00.00", "Read the notes.", nullptr, nullptr,
+         {"extracted", " ", updated}, {"info: Read the notes."}},
+        {"archive fails: no blank line", Archive, "01.23.00.00", "Never shown.",
+         fails(diskFull, file), nullptr, {"extracted", failedAt, failed}, {"error: Disk full"}},
+        {"archive: an abort is a failure", Archive, "01.23.00.00", "", fails(aborted), nullptr,
+         {"extracted", failed}, {"error: Patch was aborted."}},
+        {"archive: no restart", Archive, "01.23.00.00", "", restarts, nullptr,
+         {"extracted", " ", updated}, {}},
+        {"patch aborted", Patch, "", "", nullptr, fails(aborted, "parcelon.exe"),
          {"patched", " ", "ORU Parcelon update aborted"}, {"error: Patch was aborted."}},
-        {"patch fails", &TfrmUpdate::UpdateFromPatch, "01.23.00.00", "", nullptr,
+        {"patch fails", Patch, "01.23.00.00", "", nullptr,
          fails([] { throw ERTPatch("Fatal .RTPatch error : 7"); }, "parcelon.exe"),
-         {"patched", "Error updating - parcelon.exe", " ", "ORU Parcelon update failed"},
+         {"patched", "Error updating - parcelon.exe", " ", failed},
          {"error: Fatal .RTPatch error : 7"}},
         // An engine that cannot be loaded has had its own report.
-        {"patch: silent abort", &TfrmUpdate::UpdateFromPatch, "01.23.00.00", "", nullptr, fails([] { throw EAbort(); }),
-         {"patched", " ", "ORU Parcelon update failed"}, {}},
-        {"patch: dated without a date", &TfrmUpdate::UpdateFromPatch, "*", "", nullptr, nullptr,
+        {"patch: silent abort", Patch, "01.23.00.00", "", nullptr, fails([] { throw EAbort(); }),
+         {"patched", " ", failed}, {}},
+        {"patch: dated without a date", Patch, "*", "", nullptr, nullptr,
          {"patched", " ", "ORU Parcelon is updated as of ."}, {}},
-        {"combined, restart", &TfrmUpdate::UpdateFromArchiveAndPatch, "* 12/01/2010", "Notice", nullptr, restarts,
+        {"combined, restart", Both, "* 12/01/2010", "Notice", nullptr, restarts,
          {" ", "extracted", " ", "patched", " ", "ORU Parcelon is updated as of 12/01/2010.", " ",
           "Your system must be restarted in order for", "the ORU Parcelon Update to take effect."},
-         {"info: Notice",
-          "info: Your system must be restarted in order for\rthe ORU Parcelon Update to take effect."}},
-        {"combined fails in the archive: no patch", &TfrmUpdate::UpdateFromArchiveAndPatch, "01.23.00.00", "",
-         fails(diskFull, file), nullptr,
-         {" ", "extracted", "Error updating - " + std::string(file), " ", "ORU Parcelon update failed"},
-         {"error: Disk full"}},
+         {"info: Notice", "info: Your system must be restarted in order for\r"
+                          "the ORU Parcelon Update to take effect."}},
+        {"combined fails in the archive: no patch", Both, "01.23.00.00", "", fails(diskFull, file),
+         nullptr, {" ", "extracted", failedAt, " ", failed}, {"error: Disk full"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -207,6 +198,8 @@ TEST_F(UpdateWindow, EveryEndingWritesItsLinesShowsItsBoxesAndOffersDone) {
         EXPECT_EQ(window->btnCancel->Caption(), "&Done");
         EXPECT_TRUE(window->btnCancel->Enabled() && window->btnCancel->Default());
         EXPECT_EQ(window->edCurrentFile->Text(), "");
+        EXPECT_FALSE(window->countyTableHeld);
+        EXPECT_EQ(CountiesTableSlot(0).size(), 1u);
     }
 }
 
@@ -218,55 +211,26 @@ TEST_F(UpdateWindow, AHandlerErrorIsReportedAndTheReplyStands) {
     EXPECT_EQ(Boxes(), Lines{"error: ORU Parcelon RTPatch callback message handler: 6\r"
                              "The engine announced no file count."});
     const int32_t twoFiles = 2;
-    const LRESULT reply = SendMessageA(window->Handle(), WM_USER, 6, reinterpret_cast<LPARAM>(&twoFiles));
+    const LRESULT reply =
+        SendMessageA(window->Handle(), WM_USER, 6, reinterpret_cast<LPARAM>(&twoFiles));
     ASSERT_NE(reply, 0);
     EXPECT_STREQ(reinterpret_cast<const char*>(reply), "COMBINE");
 }
 
-TEST_F(UpdateWindow, CountyTableIsReleasedFirstAndReloadedLastEvenAfterAFailure) {
-    test::TScratch scratch("window");
-    presortFolder = scratch.Dir();
-    scratch.Write("COUNTIES.TBL", "ABCDE"); // one record
-    LoadCountiesTable(0, "");
-    ASSERT_EQ(CountiesTableSlot(0).size(), 1u);
-    log.clear();
-
-    Make();
-    size_t recordsDuringRun = 99;
-    window->extract = [&](ScriptedWindow&) {
-        log.push_back("extract");
-        recordsDuringRun = CountiesTableSlot(0).size();
-        throw Exception("broken");
-    };
-    window->UpdateFromArchive();
-    EXPECT_EQ(recordsDuringRun, 0u);
-    EXPECT_EQ(log, (Lines{"extract", "county load"}));
-    EXPECT_EQ(CountiesTableSlot(0).size(), 1u);
-}
-
 TEST_F(UpdateWindow, PatchRunDeletesTheOldCheckerFromThisVersionOn) {
-    const std::string checker = GetSystemFolder() + "ORUCHI16.exe";
-    struct Row {
-        const char* version;
-        void (TfrmUpdate::*run)();
-        bool kept;
-    } const rows[] = {
-        {"01.22.01.15", &TfrmUpdate::UpdateFromPatch, true},
-        {"* 12/01/2010", &TfrmUpdate::UpdateFromPatch, true}, // a date sorts before every number
-        {"01.23.00.00", &TfrmUpdate::UpdateFromArchiveAndPatch, true},
-        {"01.22.01.16", &TfrmUpdate::UpdateFromPatch, false},
+    const std::string checker = SystemFolder() + "ORUCHI16.exe";
+    const std::tuple<const char*, RunOp, bool> rows[] = {
+        {"01.22.01.15", Patch, true},
+        {"* 12/01/2010", Patch, true}, // a date sorts before every number
+        {"01.23.00.00", Both, true},
+        {"01.22.01.16", Patch, false},
     };
-    for (const Row& row : rows) {
-        HANDLE planted = CreateFileA(checker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(planted, INVALID_HANDLE_VALUE);
-        CloseHandle(planted);
-        Make(row.version);
-        (window->*row.run)();
-        EXPECT_EQ(GetFileAttributesA(checker.c_str()) != INVALID_FILE_ATTRIBUTES, row.kept) << row.version;
+    for (const auto& [version, run, kept] : rows) {
+        WriteWholeFile(checker, "");
+        Make(version);
+        (window->*run)();
+        EXPECT_EQ(FileExists(checker), kept) << version;
     }
-    Make("01.23.00.00");
-    window->UpdateFromPatch(); // nothing to delete: not an error
-    EXPECT_EQ(RunLines().back(), "ORU Parcelon is updated to version 01.23.00.00.");
 }
 
 // Keys go to the focused control through the application's message loop, as a
