@@ -118,7 +118,8 @@ def build():
     check(os.path.exists(os.path.join(out, "unrelated.txt")), "an unrelated file was removed")
 
     # A later manifest without a patch takes the stale patch file away.
-    expect(["build", os.path.join(src, "archive-only.txt"), out], 0, "removed stale ORU.rtp")
+    log = expect(["build", os.path.join(src, "archive-only.txt"), out], 0, "removed stale ORU.rtp")
+    check("stale ORU.mcu" not in log, "the archive it writes again reported stale")
     for stale in ("ORU.rtp", "PATCHW32.mzp"):
         check(not os.path.exists(os.path.join(out, stale)), stale + " still there")
     # A manifest refused for a missing source names its line and writes nothing.
