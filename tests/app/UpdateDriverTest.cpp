@@ -41,8 +41,15 @@ class DriverTest : public ::testing::Test {
         driver.SelectProduct();
         return driver.CheckPackage().value_or("");
     }
-    std::string Check(TUpdateDriver& driver) { return Check(driver, {installDir, "-NV", "N", "-P", "1"}); }
+    std::string Check(TUpdateDriver& driver) {
+        return Check(driver, {installDir, "-NV", "N", "-P", "1"});
+    }
 };
+
+// What a package layout holds besides its version file: the product's executable, an
+// update archive or a text in its place, a patch archive, an engine archive with the
+// engine and a note or with another file only, or the engine loose beside the program.
+enum Layout : unsigned { Exe = 1, Zip = 2, Text = 4, Rtp = 8, Engine = 16, Other = 32, Loose = 64 };
 
 // A package layout per row: which files lie where, and what the checks make of it.
 TEST_F(DriverTest, TheFirstCheckThatFailsGivesTheMessage) {
@@ -51,85 +58,77 @@ TEST_F(DriverTest, TheFirstCheckThatFailsGivesTheMessage) {
         zip.SetFileName(root.Write("probe\\ORU.mcu", kNotAnArchive));
         zip.Open();
     });
-    struct Row {
-        const char* name;
-        bool exe;
-        const char* version; // nullptr: no version file
-        const char* update;  // "zip", "text" or nullptr
-        bool patch;
-        const char* engine; // "archive" (the engine and a note), "other" (no engine), "loose"
-        std::string message;
-        TUpdateDriver::TRun run;
-        bool unpacked;
+    const std::tuple<Layout, const char*, std::string> files[] = {
+        {Exe, "Parcelon\\parcelon.exe", "MZ"},
+        {Zip, "update\\ORU.mcu", ZipOf({{"a.txt", "a"}})},
+        {Text, "update\\ORU.mcu", kNotAnArchive},
+        {Rtp, "update\\ORU.rtp", "patch data"},
+        {Engine, "update\\PATCHW32.mzp", ZipOf({{"PATCHW32.DLL", "engine"}, {"notes.txt", "n"}})},
+        {Other, "update\\PATCHW32.mzp", ZipOf({{"other.dll", "x"}})},
+        {Loose, "update\\PATCHW32.DLL", "engine"},
     };
+    const char* const both = "1\r\nY\r\nY\r\n";
     using R = TUpdateDriver::TRun;
-    const Row rows[] = {
-        {"nothing at all", false, nullptr, nullptr, false, nullptr, kNoExe, R::None, false},
+    const struct {
+        const char* name;
+        unsigned layout;
+        const char* version; // nullptr: no version file
+        std::string message;
+        R run;
+        bool unpacked;
+    } rows[] = {
         // Without the executable the package is not even examined.
-        {"no executable", false, "1\r\nY\r\nY\r\n", "text", true, "archive", kNoExe, R::None, false},
-        {"no version file", true, nullptr, nullptr, false, nullptr,
+        {"no executable", Text | Rtp | Engine, both, kNoExe, R::None, false},
+        {"no version file", Exe, nullptr,
          "ORU Parcelon update archive is missing configuration file.", R::None, false},
-        {"no update archive", true, "1\r\nY\r\nY\r\n", nullptr, true, nullptr,
-         "The ORU Parcelon update archive is missing", R::ArchiveAndPatch, false},
-        {"no patch archive", true, "1\r\nY\r\nY\r\n", "zip", false, nullptr,
-         "The ORU Parcelon patch archive is missing", R::ArchiveAndPatch, false},
-        {"count line no number", true, "1.0\r\nY\r\nY\r\nY\r\n100\r\nthree\r\n", "zip", true,
-         nullptr, "The ORU Parcelon update archive is missing", R::ArchiveAndPatch, false},
-        {"corrupt update archive", true, "1\r\nY\r\nY\r\n", "text", false, nullptr,
-         "The ORU Parcelon update archive is corrupt\r\r" + readerText, R::ArchiveAndPatch, false},
-        {"no engine in its archive", true, "1\r\nY\r\nY\r\n", "zip", true, "other",
-         "The RTPatchW32 DLL is missing.", R::ArchiveAndPatch, true},
-        {"unwanted corrupt archive is not opened", true, "1\r\nN\r\nN\r\n", "text", false, nullptr,
-         "", R::None, false},
-        {"everything there", true, "01.23.00.00\r\nY\r\nY\r\n", "zip", true, nullptr, "",
+        {"no update archive", Exe | Rtp, both, "The ORU Parcelon update archive is missing",
          R::ArchiveAndPatch, false},
-        {"engine archive for a patch", true, "1\r\nN\r\nY\r\n", nullptr, true, "archive", "",
-         R::Patch, true},
-        {"engine archive, no patch", true, "1\r\nY\r\nN\r\n", "zip", false, "archive", "",
-         R::Archive, false},
-        {"loose engine", true, "1\r\nN\r\nY\r\n", nullptr, true, "loose", "", R::Patch, false},
+        {"no patch archive", Exe | Zip, both, "The ORU Parcelon patch archive is missing",
+         R::ArchiveAndPatch, false},
+        {"count line no number", Exe | Zip | Rtp, "1.0\r\nY\r\nY\r\nY\r\n100\r\nthree\r\n",
+         "The ORU Parcelon update archive is missing", R::ArchiveAndPatch, false},
+        {"corrupt update archive", Exe | Text, both,
+         "The ORU Parcelon update archive is corrupt\r\r" + readerText, R::ArchiveAndPatch, false},
+        {"no engine in its archive", Exe | Zip | Rtp | Other, both,
+         "The RTPatchW32 DLL is missing.", R::ArchiveAndPatch, true},
+        {"unwanted corrupt archive is not opened", Exe | Text, "1\r\nN\r\nN\r\n", "", R::None,
+         false},
+        {"everything there", Exe | Zip | Rtp, both, "", R::ArchiveAndPatch, false},
+        {"engine archive for a patch", Exe | Rtp | Engine, "1\r\nN\r\nY\r\n", "", R::Patch, true},
+        {"engine archive, no patch", Exe | Zip | Engine, "1\r\nY\r\nN\r\n", "", R::Archive, false},
+        {"loose engine", Exe | Rtp | Loose, "1\r\nN\r\nY\r\n", "", R::Patch, false},
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(root.Root());
         root.MakeFolder("update");
-        if (row.exe)
-            root.Write("Parcelon\\parcelon.exe", "MZ");
+        for (const auto& [flag, file, bytes] : files)
+            if (row.layout & flag)
+                root.Write(file, bytes);
         if (row.version)
             Package("ORU.VER", row.version);
-        if (row.update)
-            Package("ORU.mcu", row.update == std::string("zip") ? ZipOf({{"a.txt", "a"}}) : kNotAnArchive);
-        if (row.patch)
-            Package("ORU.rtp", "patch data");
-        const std::string engine = row.engine ? row.engine : "";
-        if (engine == "archive")
-            Package("PATCHW32.mzp", ZipOf({{"PATCHW32.DLL", "engine"}, {"notes.txt", "n"}}));
-        if (engine == "other")
-            Package("PATCHW32.mzp", ZipOf({{"other.dll", "x"}}));
-        if (engine == "loose")
-            Package("PATCHW32.DLL", "engine");
-        const std::vector<std::string> unpacked =
-            engine == "other" ? std::vector<std::string>{"other.dll"}
-                              : std::vector<std::string>{"PATCHW32.DLL", "notes.txt"};
+        const bool loose = row.layout & Loose, engine = row.layout & Engine;
+        using Names = std::vector<std::string>;
+        const Names unpacked =
+            row.layout & Other ? Names{"other.dll"} : Names{"PATCHW32.DLL", "notes.txt"};
         {
             TUpdateDriver driver(updateDir);
             EXPECT_EQ(Check(driver), row.message);
             EXPECT_EQ(driver.ChosenRun(), row.run);
             EXPECT_EQ(driver.ExtractedFiles.has_value(), row.unpacked);
-            EXPECT_EQ(driver.LocalPatchDll, row.unpacked && engine == "archive");
-            if (!row.exe || !row.version) { // nothing was read, so nothing counts as missing
+            EXPECT_EQ(driver.LocalPatchDll, row.unpacked && engine);
+            if (!(row.layout & Exe) || !row.version) { // nothing was read, so nothing is missing
                 EXPECT_FALSE(driver.UpdateArchiveMissing || driver.PatchArchiveMissing);
             }
-            if (row.unpacked) {
-                for (const auto& file : unpacked)
-                    EXPECT_TRUE(InUpdate(file)) << file;
-            }
+            for (const auto& file : unpacked)
+                EXPECT_EQ(InUpdate(file), row.unpacked || (loose && file == "PATCHW32.DLL"))
+                    << file;
         }
         // Whatever came out of the engine archive is gone with the driver.
         for (const auto& file : unpacked)
-            EXPECT_EQ(InUpdate(file), engine == "loose" && file == "PATCHW32.DLL") << file;
+            EXPECT_EQ(InUpdate(file), loose && file == "PATCHW32.DLL") << file;
         // The package itself is the release's: the next run unpacks the engine from it again.
-        EXPECT_EQ(InUpdate("PATCHW32.mzp"), engine == "archive" || engine == "other");
+        EXPECT_EQ(InUpdate("PATCHW32.mzp"), (row.layout & (Engine | Other)) != 0);
     }
 }
 

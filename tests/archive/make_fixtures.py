@@ -2,13 +2,7 @@
 # usage: make_fixtures.py OUTDIR CORPORA_DIR
 # OUTDIR/corpus.txt lists every corpus member Python's zipfile can read: archive,
 # member index, size and CRC-32.
-import os
-import random
-import shutil
-import subprocess
-import sys
-import zipfile
-import zlib
+import os, random, shutil, subprocess, sys, zipfile, zlib
 
 PASSWORD = "Secret123"
 

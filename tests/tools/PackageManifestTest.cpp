@@ -19,33 +19,32 @@ TEST(PackageManifest, AFullManifest) {
                                       "notice-line:  second half.\n"
                                       "file: <INSTALLDIR>;1 Tables/New.dat = data/new.dat\n"
                                       "file: <WINSYSDIR>;0 oru.dll\n"
-                                      "FILE : <EWSDIR>;1  Ews File.dat  =  data/ews file.dat \n"
+                                      "FILE : <EWSDIR>;1  Ews File.dat  =\tdata/ews file.dat \n"
                                       "patch-old: old\n"
                                       "patch-new: new tree\n"
                                       "patch-group: UNIBROOK=Unibrook=Job tools\n"
                                       "patch-whole: yes\n"
                                       "engine: ../engine/patchw32.dll\n"
                                       "engine-file: ../engine/readme.txt\n"
-                                      "time: 2010-12-01 10:30\n");
+                                      "time: 1980-01-01 00:00:02\n");
     // The version, what is wanted and the notice, as the update program reads them.
     EXPECT_EQ(VersionFileText(m), "* 12/01/2010\r\nY\r\nY\r\nY\r\n356\r\n2\r\nFirst half,\r\n"
                                   " second half.\r\n");
-    ASSERT_EQ(m.Members.size(), 3u);
-    EXPECT_EQ(m.Members[0].Directive, "<INSTALLDIR>;1");
-    EXPECT_EQ(m.Members[0].Name, "Tables\\New.dat");
-    EXPECT_EQ(m.Members[0].Source, "data/new.dat");
-    EXPECT_EQ(m.Members[1].Name, "oru.dll");
-    EXPECT_EQ(m.Members[1].Source, "oru.dll");
-    EXPECT_EQ(m.Members[2].Name, "Ews File.dat");
-    EXPECT_EQ(m.Members[2].Source, "data/ews file.dat");
-    EXPECT_EQ(m.Members[2].Line, 9);
+    using Member = std::tuple<int, std::string, std::string, std::string>;
+    std::vector<Member> members;
+    for (const ManifestMember& x : m.Members)
+        members.emplace_back(x.Line, x.Directive, x.Name, x.Source);
+    EXPECT_EQ(members,
+              (std::vector<Member>{{7, "<INSTALLDIR>;1", "Tables\\New.dat", "data/new.dat"},
+                                   {8, "<WINSYSDIR>;0", "oru.dll", "oru.dll"},
+                                   {9, "<EWSDIR>;1", "Ews File.dat", "data/ews file.dat"}}));
     EXPECT_EQ(m.PatchNew->Path, "new tree");
     ASSERT_EQ(m.PatchGroups.size(), 1u);
     EXPECT_EQ(m.PatchGroups[0].Definition, "UNIBROOK=Unibrook=Job tools");
     EXPECT_TRUE(m.PatchWholeFiles);
     EXPECT_EQ(m.Engine->Path, "../engine/patchw32.dll");
     EXPECT_EQ(m.EngineFiles.size(), 1u);
-    EXPECT_EQ(*m.MemberTime, DosDateTime(2010, 12, 1, 10, 30, 0));
+    EXPECT_EQ(*m.MemberTime, DosDateTime(1980, 1, 1, 0, 0, 2));
 }
 
 TEST(PackageManifest, WhatIsWantedFollowsThePayloadsUnlessSaid) {
@@ -84,11 +83,12 @@ TEST(PackageManifest, RefusalsNameTheirLine) {
         {"version: 1\nupdate: yes\n", "line 2: 'update: yes' but no 'file:' lines"},
         {"version: 1\n\npatch: yes\n", "line 3: 'patch: yes' but no 'patch-old' and 'patch-new'"},
         {"version: 1\nnotice-line: x\n", "line 2: notice-line before any 'notice: TARGET'"},
-        {"version: 1\nnotice: all\n", "line 2: the notice target must be a whole number, not 'all'"},
-        {"version: 1\nfile: <TEMP>;1\n", "line 2: expected 'file: PLACEHOLDER;KIND NAME [= SOURCE]'"},
-        {"version: 1\nfile: <TEMP> a\n", "line 2: the directive '<TEMP>' needs the form PLACEHOLDER;KIND"},
-        {"version: 1\nfile: <temp>;1 a\n", "line 2: unknown placeholder '<temp>'"},
-        {"version: 1\nfile: <TEMP>;x a\n", "line 2: the edition kind must be a whole number, not 'x'"},
+        {"version: 1\nnotice: all", "line 2: the notice target must be a whole number, not 'all'"},
+        {"version: 1\nfile: <TEMP>;1\n", "line 2: expected 'file: PLACEHOLDER;KIND NAME"},
+        {"version: 1\nfile: <TEMP> a\n", "line 2: the directive '<TEMP>' needs the form"},
+        {"version: 1\nfile: <temp>;1 a\n",
+         "line 2: unknown placeholder '<temp>' (known: <INSTALLDIR>"},
+        {"version: 1\nfile: <TEMP>;x a\n", "line 2: the edition kind must be a whole number"},
         {"version: 1\nfile: <TEMP>;1 ..\\a\n", "line 2: the member name '..\\a' must not climb"},
         {"version: 1\nfile: <TEMP>;1 C:\\a\n", "line 2: the member name 'C:\\a' must be relative"},
         {"version: 1\nfile: <TEMP>;1 /a\n", "line 2: the member name '\\a' must be relative"},
@@ -103,6 +103,7 @@ TEST(PackageManifest, RefusalsNameTheirLine) {
         {"version: 1\nengine:\n", "line 2: 'engine' needs a path"},
         {"version: 1\ntime: 1979-12-31 23:59\n", "line 2: time must be YYYY-MM-DD HH:MM[:SS]"},
         {"version: 1\ntime: 2010-13-01 10:00\n", "line 2: time must be"},
+        {"version: 1\ntime: 2010-12-01\n", "line 2: time must be"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -9,16 +9,10 @@
 # With WINE_RUN the Windows program runs under Wine and gets Z:\ paths; the build
 # and patch checks then stay out (the update runs build their packages with it under
 # Wine, and the patch file reader needs Linux's xdelta3).
-import os
-import random
-import shutil
-import subprocess
-import sys
-import zipfile
+import os, random, shutil, subprocess, sys, zipfile
 
 CHECKER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "patch_file_check.py")
-
-ORUPACK, FIXTURES, WORK = sys.argv[1], sys.argv[2], sys.argv[3]
+ORUPACK, FIXTURES, WORK = sys.argv[1:4]
 WINE = sys.argv[4] if len(sys.argv) > 4 else None
 failures = []
 
@@ -27,14 +21,19 @@ def program_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\") if WINE else path
 
 
-def orupack(*args):
-    r = subprocess.run(([WINE] if WINE else []) + [ORUPACK] + list(args), capture_output=True, timeout=120)
-    return tuple([r.returncode] + [s.decode("latin-1").replace("\r\n", "\n") for s in (r.stdout, r.stderr)])
-
-
-def check(condition, what, detail=""):
+def check(condition, what):
     if not condition:
-        failures.append(what + (": " + detail if detail else ""))
+        failures.append(what)
+
+
+# Runs orupack; its exit status must be `status` and its output hold every text.
+def expect(args, status, *texts):
+    r = subprocess.run(([WINE] if WINE else []) + [ORUPACK] + args, capture_output=True,
+                       timeout=120)
+    out = (r.stdout + r.stderr).decode("latin-1").replace("\r\n", "\n")
+    check(r.returncode == status and all(t in out for t in texts),
+          "orupack %s: exit %d\n%s" % (" ".join(args), r.returncode, out))
+    return out
 
 
 def write(path, data):
@@ -50,97 +49,82 @@ def read(path):
 
 def archive_commands():
     fixture = lambda name: program_path(os.path.join(FIXTURES, name))
-    rc, out, err = orupack("frobnicate")
-    check(rc == 2 and "unknown command" in err, "unknown command", err)
-
+    expect(["frobnicate"], 2, "unknown command")
+    expect(["list", "--", "--no.zip"], 1, "Cannot open the file")
     # list: every member with method, sizes and CRC as Python reads the same archive,
     # and the directives as a run reads them.
-    rc, out, err = orupack("list", fixture("infozip-plain.zip"))
-    check(rc == 0 and "(8 members)" in out, "list", out + err)
+    out = expect(["list", fixture("infozip-plain.zip")], 0, "(8 members)")
     with zipfile.ZipFile(os.path.join(FIXTURES, "infozip-plain.zip")) as z:
-        for info in z.infolist():
-            line = [l.split()[:5] for l in out.splitlines() if l.endswith("  " + info.filename)]
-            method = "deflate" if info.compress_type == zipfile.ZIP_DEFLATED else "stored"
-            check(line == [[method, str(info.compress_size), str(info.file_size), "%08X" % info.CRC, "no"]],
-                  "list line of " + info.filename, str(line))
-    rc, out, err = orupack("list", fixture("python-mixed.zip"))
-    for text in ("(7 members)", "Comment: Oru test package", "tables\\New.dat", "comment: read me",
-                 'extra "<INSTALLDIR>;1": folder "<INSTALLDIR>", kind 1 (all editions)',
-                 'extra "<WINSYSDIR>;2": folder "<WINSYSDIR>", kind 2 (LE edition only)',
-                 'folder "", kind "" (not a number'):
-        check(rc == 0 and text in out, "list shows " + text, out + err)
-
-    # test: passwords, and the reader's messages on failure (exit status 1).
-    rc, out, err = orupack("test", fixture("7z-crypto-deflate.zip"), "--password", "Secret123")
-    check(rc == 0 and "6 members tested, no errors" in out, "test with password", out + err)
-    rc, out, err = orupack("test", fixture("7z-crypto-stored.zip"))
-    check(rc == 1 and "It is password protected, but no password was specified" in err,
-          "test without password", out + err)
-    rc, out, err = orupack("test", fixture("7z-crypto-deflate.zip"), "--password=nope")
-    check(rc == 1 and "FAILED" in out and err.strip(), "test with a wrong password", out + err)
-
-    # extract: byte-identical to the files the archive was made from, twice (the
-    # second run replaces every file).
+        for i in z.infolist():
+            method = "deflate" if i.compress_type == zipfile.ZIP_DEFLATED else "stored"
+            want = [method, str(i.compress_size), str(i.file_size), "%08X" % i.CRC, "no"]
+            line = [l.split()[:5] for l in out.splitlines() if l.endswith("  " + i.filename)]
+            check(line == [want], "list line of %s: %s" % (i.filename, line))
+    expect(["list", fixture("python-mixed.zip")], 0,
+           "(7 members)", "Comment: Oru test package", "tables\\New.dat", "comment: read me",
+           'extra "<INSTALLDIR>;1": folder "<INSTALLDIR>", kind 1 (all editions)',
+           'extra "<WINSYSDIR>;2": folder "<WINSYSDIR>", kind 2 (LE edition only)',
+           'folder "", kind "" (not a number')
+    # test: passwords, and the reader's messages on failure.
+    expect(["test", fixture("7z-crypto-deflate.zip"), "--password", "Secret123"], 0,
+           "6 members tested, no errors")
+    expect(["test", fixture("7z-crypto-stored.zip")], 1,
+           "It is password protected, but no password was specified")
+    expect(["test", fixture("7z-crypto-deflate.zip"), "--password=nope"], 1, "FAILED")
+    # extract into a folder given without its trailing separator.
     dest, payload = os.path.join(WORK, "out"), os.path.join(FIXTURES, "payload")
-    for run in (1, 2):
-        rc, out, err = orupack("extract", fixture("python-mixed.zip"), program_path(dest))
-        check(rc == 0 and "6 files extracted" in out, "extract run %d" % run, out + err)
+    expect(["extract", fixture("python-mixed.zip"), program_path(dest)], 0, "6 files extracted")
     for root, _, files in os.walk(payload):
-        for f in files:
-            rel = os.path.relpath(os.path.join(root, f), payload)
+        for rel in (os.path.relpath(os.path.join(root, f), payload) for f in files):
             got = os.path.join(dest, rel)
-            check(os.path.isfile(got) and read(got) == read(os.path.join(root, f)), "extracted " + rel)
+            check(os.path.isfile(got) and read(got) == read(os.path.join(payload, rel)),
+                  "extracted " + rel)
 
 
 def build():
     src, out = os.path.join(WORK, "src"), os.path.join(WORK, "pkg")
     dll = b"MZ" + bytes(range(256)) * 40
     for name, data in (("files/New.dat", b"new tables\r\n"), ("files/oru.dll", dll),
-                       ("old/parcelon.exe", b"MZ old program" * 50), ("new/parcelon.exe", b"MZ new program" * 50),
-                       ("engine/patchw32.dll", b"MZ engine"), ("engine/readme.txt", b"notes")):
+                       ("old/parcelon.exe", b"MZ old program" * 50),
+                       ("new/parcelon.exe", b"MZ new program" * 50),
+                       ("engine/patchw32.dll", b"MZ engine"), ("engine/readme.txt", b"notes"),
+                       ("manifest.txt", b"# sample\nversion: 01.23.00.00\nnotice: 100\n"
+                        b"notice-line: Please restart\nnotice-line:  Parcelon.\n"
+                        b"file: <INSTALLDIR>;1 Tables/New.dat = files/New.dat\n"
+                        b"file: <WINSYSDIR>;0 oru.dll = files/oru.dll\n"
+                        b"patch-old: old\npatch-new: new\n"
+                        b"engine: engine/patchw32.dll\nengine-file: engine/readme.txt\n"
+                        b"time: 2010-12-01 10:30\n"),
+                       ("archive-only.txt",
+                        b"version: 2\nfile: <TEMP>;1 New.dat = files/New.dat\n"),
+                       ("bad.txt", b"version: 3\nfile: <INSTALLDIR>;1 a.dat = files/New.dat\n"
+                        b"file: <INSTALLDIR>;1 b.dat = files/missing.dat\n")):
         write(os.path.join(src, name), data)
-    write(os.path.join(src, "manifest.txt"),
-          b"# sample\nversion: 01.23.00.00\nnotice: 100\n"
-          b"notice-line: Please restart\nnotice-line:  Parcelon.\n"
-          b"file: <INSTALLDIR>;1 Tables/New.dat = files/New.dat\n"
-          b"file: <WINSYSDIR>;0 oru.dll = files/oru.dll\n"
-          b"patch-old: old\npatch-new: new\n"
-          b"engine: engine/patchw32.dll\nengine-file: engine/readme.txt\n"
-          b"time: 2010-12-01 10:30\n")
     write(os.path.join(out, "unrelated.txt"), b"keep")
 
-    rc, stdout, err = orupack("build", os.path.join(src, "manifest.txt"), out, "--quiet")
-    check(rc == 0, "build", stdout + err)
+    expect(["build", os.path.join(src, "manifest.txt"), out, "--quiet"], 0)
     check(read(os.path.join(out, "ORU.VER")) ==
           b"01.23.00.00\r\nY\r\nY\r\nY\r\n100\r\n2\r\nPlease restart\r\n Parcelon.\r\n", "ORU.VER")
     with zipfile.ZipFile(os.path.join(out, "ORU.mcu")) as z:
         check(z.testzip() is None, "ORU.mcu fails Python's CRC test")
-        check([i.filename for i in z.infolist()] == ["Tables\\New.dat", "oru.dll"], "member names or order")
+        check([i.filename for i in z.infolist()] == ["Tables\\New.dat", "oru.dll"], "member names")
         check(z.read("oru.dll") == dll, "oru.dll data")
         check(all(i.date_time == (2010, 12, 1, 10, 30, 0) for i in z.infolist()), "member times")
-    check(read(os.path.join(out, "ORU.mcu"))[30 + len("Tables\\New.dat"):][:14] == b"<INSTALLDIR>;1",
-          "first directive not in the local extra")
+    local_extra = read(os.path.join(out, "ORU.mcu"))[30 + len("Tables\\New.dat"):][:14]
+    check(local_extra == b"<INSTALLDIR>;1", "first directive not in the local extra")
     with zipfile.ZipFile(os.path.join(out, "PATCHW32.mzp")) as z:
-        check([i.filename for i in z.infolist()] == ["PATCHW32.DLL", "readme.txt"], "engine archive members")
-    inst = os.path.join(WORK, "inst")
-    shutil.copytree(os.path.join(src, "old"), inst)
-    rc, stdout, err = orupack("verify", inst, os.path.join(out, "ORU.rtp"))
-    check(rc == 0, "the patch does not verify against the old tree", stdout + err)
+        check([i.filename for i in z.infolist()] == ["PATCHW32.DLL", "readme.txt"], "engine files")
+    expect(["verify", os.path.join(src, "old"), os.path.join(out, "ORU.rtp")], 0)
     check(os.path.exists(os.path.join(out, "unrelated.txt")), "an unrelated file was removed")
 
     # A later manifest without a patch takes the stale patch file away.
-    write(os.path.join(src, "archive-only.txt"), b"version: 2\nfile: <TEMP>;1 New.dat = files/New.dat\n")
-    rc, stdout, err = orupack("build", os.path.join(src, "archive-only.txt"), out)
-    check(rc == 0 and "removed stale ORU.rtp" in stdout, "stale patch file", stdout + err)
+    log = expect(["build", os.path.join(src, "archive-only.txt"), out], 0, "removed stale ORU.rtp")
+    check("stale ORU.mcu" not in log, "the archive it writes again reported stale")
     for stale in ("ORU.rtp", "PATCHW32.mzp"):
         check(not os.path.exists(os.path.join(out, stale)), stale + " still there")
-
     # A manifest refused for a missing source names its line and writes nothing.
     before = {n: read(os.path.join(out, n)) for n in os.listdir(out)}
-    write(os.path.join(src, "bad.txt"), b"version: 3\nfile: <INSTALLDIR>;1 a.dat = files/New.dat\n"
-                                        b"file: <INSTALLDIR>;1 b.dat = files/missing.dat\n")
-    rc, stdout, err = orupack("build", os.path.join(src, "bad.txt"), out)
-    check(rc == 1 and "line 3: no such file" in err, "refusal", err)
+    expect(["build", os.path.join(src, "bad.txt"), out], 1, "line 3: no such file")
     check(before == {n: read(os.path.join(out, n)) for n in os.listdir(out)},
           "a refused manifest changed the output folder")
 
@@ -173,42 +157,39 @@ def patch_commands():
     write(os.path.join(new, "docs/new.txt"), b"hello")
     patch = os.path.join(work, "p.rtp")
 
-    for args, want in ((["--help"], 0), ([old, new], 2), ([old, new, patch, "UNI=../x"], 2)):
-        rc, out, err = orupack("diff", *args)
-        check(rc == want, "diff %s exits %d" % (args[-1], want), "%d %s" % (rc, out + err))
-    rc, out, err = orupack("diff", old, new, patch, "MAIN=.", "UNIBROOK=Unibrook=Unibrook job tools")
-    check(rc == 0 and "patch MAIN:bin\\code.dll (difference delta, x86 branches" in out, "diff", out + err)
-    rc, out, err = orupack("diff", old, new, patch + "2", "--method", "vcdiff", "--quiet")
-    check(rc == 0 and "4 patched (1 as VCDIFF deltas, 0 as difference" in out, "diff --method vcdiff", out + err)
+    for args, status in ((["--help"], 0), ([old, new], 2), ([old, new, patch, "UNI=../x"], 2)):
+        expect(["diff"] + args, status)
+    expect(["diff", old, new, patch, "MAIN=.", "UNIBROOK=Unibrook=Unibrook job tools"], 0,
+           "patch MAIN:bin\\code.dll (difference delta, x86 branches")
+    expect(["diff", old, new, patch + "2", "--method", "vcdiff", "--quiet"], 0,
+           "4 patched (1 as VCDIFF deltas, 0 as difference")
     for written in (patch, patch + "2"):
-        r = subprocess.run([sys.executable, CHECKER, written, old, new], capture_output=True, text=True)
-        check(r.returncode == 0, "independent reading of " + written, r.stdout + r.stderr)
+        r = subprocess.run([sys.executable, CHECKER, written, old, new], capture_output=True,
+                           text=True)
+        check(r.returncode == 0, "independent reading of %s: %s" % (written, r.stdout + r.stderr))
 
     # A group folder that is elsewhere: aborted without an answer, applied with one.
     shutil.copytree(old, target)
     elsewhere = os.path.join(work, "ub-elsewhere")
     os.rename(os.path.join(target, "Unibrook"), elsewhere)
-    rc, out, err = orupack("apply", target, patch)
-    check(rc == 1 and "give it with --folder UNIBROOK=DIR" in err, "apply without the group folder", err)
-    rc, out, err = orupack("apply", target, patch, "--folder", "unibrook=" + elsewhere)
-    check(rc == 0, "apply with --folder", out + err)
+    expect(["apply", target, patch], 1, "give it with --folder UNIBROOK=DIR")
+    expect(["apply", target, patch, "--folder", "unibrook=" + elsewhere], 0,
+           "] group folder missing: UNIBROOK", "result: 0x00000000 (success)")
     os.rename(elsewhere, os.path.join(target, "Unibrook"))
-    check(subprocess.run(["diff", "-r", target, new]).returncode == 0, "applied tree differs from the new one")
+    check(subprocess.run(["diff", "-r", target, new]).returncode == 0, "applied tree differs")
 
     # A damaged patch fails with the engine's code; recover undoes an interrupted run
     # and refuses a journal that is not ours.
     damaged = bytearray(read(patch))
     damaged[40] ^= 1
     write(os.path.join(work, "bad.rtp"), bytes(damaged))
-    rc, out, err = orupack("apply", target, os.path.join(work, "bad.rtp"))
-    check(rc == 1 and "0x8002" in err, "damaged patch", err)
+    expect(["apply", target, os.path.join(work, "bad.rtp")], 1, "0x8002")
     journal = os.path.join(target, "ORUPATCH.~oru-journal")
     write(journal, b"ORUJRNL1")
-    rc, out, err = orupack("recover", target)
-    check(rc == 0 and not os.path.exists(journal), "recover", out + err)
+    expect(["recover", target], 0)
+    check(not os.path.exists(journal), "recover left the journal")
     write(journal, b"PK\003\004")
-    rc, out, err = orupack("recover", target)
-    check(rc == 1 and "not a journal of this engine" in err, "recover refuses a foreign journal", err)
+    expect(["recover", target], 1, "not a journal of this engine")
 
 
 def main():

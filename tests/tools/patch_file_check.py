@@ -1,21 +1,13 @@
 #!/usr/bin/env python3
-"""Independent reader of our patch files, written from docs/patch-format.md alone.
-usage: patch_file_check.py PATCH OLD_DIR NEW_DIR
-Rebuilds each entry's new content from OLD_DIR (zlib, xdelta3 for VCDIFF, its own
-decoder of difference deltas) and compares it with NEW_DIR; exit status 0 if all agree.
-"""
-import hashlib
-import os
-import struct
-import subprocess
-import sys
-import tempfile
-import zlib
+# Independent reader of our patch files, written from docs/patch-format.md alone.
+# usage: patch_file_check.py PATCH OLD_DIR NEW_DIR
+# Rebuilds each entry's new content from OLD_DIR (zlib, xdelta3 for VCDIFF, its own
+# decoder of difference deltas) and compares it with NEW_DIR; exit status 0 if all agree.
+import hashlib, os, struct, subprocess, sys, tempfile, zlib
 
 
 def fail(msg):
-    print("patch_file_check: " + msg, file=sys.stderr)
-    sys.exit(1)
+    sys.exit("patch_file_check: " + msg)
 
 
 def inflate_exactly(rel, packed, raw_size):
@@ -26,8 +18,8 @@ def inflate_exactly(rel, packed, raw_size):
     return raw
 
 
+# The LEB128 numbers of a stream, all of them.
 def varints(data):
-    """LEB128 numbers of a stream, all of them."""
     out, value, shift = [], 0, 0
     for b in data:
         value |= (b & 0x7F) << shift
@@ -40,12 +32,11 @@ def varints(data):
     return out
 
 
+# The x86 branch transform, block by block of 65536 bytes.
 def branches(data, to_absolute):
-    """The x86 branch transform, block by block of 65536 bytes."""
     data = bytearray(data)
     for base in range(0, len(data), 65536):
-        n = min(65536, len(data) - base)
-        i = 0
+        n, i = min(65536, len(data) - base), 0
         while i < n:
             p = base + i
             if data[p] in (0xE8, 0xE9):
@@ -53,19 +44,15 @@ def branches(data, to_absolute):
             elif data[p] == 0x0F and i + 1 < n and data[p + 1] & 0xF0 == 0x80:
                 op = i + 2
             else:
-                i += 1
-                continue
-            if op + 4 > n:
+                op = None
+            if op is None or op + 4 > n:
                 i += 1
                 continue
             q = base + op
             if data[q + 3] in (0x00, 0xFF):
                 v = int.from_bytes(data[q:q + 4], "little")
-                nxt = base + op + 4
-                v = ((v + nxt) if to_absolute else (v - nxt)) & 0x1FFFFFF
-                if v & 0x1000000:
-                    v |= 0xFE000000
-                data[q:q + 4] = v.to_bytes(4, "little")
+                v = (v + q + 4 if to_absolute else v - q - 4) & 0x1FFFFFF
+                data[q:q + 4] = (v | 0xFE000000 if v & 0x1000000 else v).to_bytes(4, "little")
             i = op + 4
     return bytes(data)
 
@@ -79,14 +66,14 @@ def difference_delta(rel, old, payload, raw_size, new_size):
     for packed, raw in sizes:
         streams.append(inflate_exactly(rel, payload[pos:pos + packed], raw))
         pos += packed
-    if pos != len(payload) or sum(r for _, r in sizes) != raw_size or copied + sizes[3][1] != new_size:
+    if pos != len(payload) or sum(r for _, r in sizes) != raw_size \
+            or copied + sizes[3][1] != new_size:
         fail(rel + ": difference delta sizes do not add up")
     control, runs, changed, extra = streams
     if transform:
         old = branches(old, True)
     # The differences: zero runs and changed bytes, alternating.
-    diff = bytearray()
-    numbers, at = varints(runs), 0
+    diff, numbers, at = bytearray(), varints(runs), 0
     for same, count in zip(numbers[::2], numbers[1::2]):
         diff += bytes(same) + changed[at:at + count]
         at += count
@@ -98,12 +85,11 @@ def difference_delta(rel, old, payload, raw_size, new_size):
         fail(rel + ": control stream ends inside a record")
     for k in range(0, len(numbers), 3):
         copy, add, z = numbers[k:k + 3]
-        seek = -(z >> 1) - 1 if z & 1 else z >> 1
         if o + copy > len(old):
             fail(rel + ": a record reads beyond the old file")
         out += bytes((x + y) & 0xFF for x, y in zip(old[o:o + copy], diff[d:d + copy]))
         out += extra[e:e + add]
-        o, d, e = o + copy + seek, d + copy, e + add
+        o, d, e = o + copy + (-(z >> 1) - 1 if z & 1 else z >> 1), d + copy, e + add
         if not 0 <= o <= len(old):
             fail(rel + ": a record moves outside the old file")
     if d != copied or e != len(extra):
@@ -116,9 +102,8 @@ def main():
     data = open(patch, "rb").read()
     if len(data) < 72 or data[:8] != b"ORUPATCH":
         fail("no header")
-    version, flags, reserved = struct.unpack_from("<HHI", data, 8)
-    if (version, flags, reserved) != (1, 0, 0):
-        fail("unexpected header fields %r" % ((version, flags, reserved),))
+    if struct.unpack_from("<HHI", data, 8) != (1, 0, 0):
+        fail("unexpected header fields %r" % (struct.unpack_from("<HHI", data, 8),))
     trailer = data[-56:]
     if trailer[:8] != b"ORUPEND!":
         fail("no trailer")
@@ -127,8 +112,7 @@ def main():
     dir_offset, dir_size = struct.unpack_from("<QQ", trailer, 8)
     if dir_offset + dir_size != len(data) - 56:
         fail("directory does not end at the trailer")
-    d = data[dir_offset:dir_offset + dir_size]
-    pos = 0
+    d, pos = data[dir_offset:dir_offset + dir_size], 0
 
     def take(fmt):
         nonlocal pos
@@ -137,23 +121,21 @@ def main():
         return values
 
     def text():
-        (n,) = take("<H")
         nonlocal pos
-        s = d[pos:pos + n].decode("latin-1")
+        (n,) = take("<H")
         pos += n
-        return s
+        return d[pos - n:pos].decode("latin-1")
 
-    (group_count,) = take("<I")
-    groups = [(text(), text(), text()) for _ in range(group_count)]
+    groups = [(text(), text(), text()) for _ in range(take("<I")[0])]
     (entry_count,) = take("<I")
     for _ in range(entry_count):
         (group,) = take("<I")
         path = text()
-        action, method, _, old_size, old_hash, new_size, new_hash, offset, size, raw_size = take("<BBHQ32sQ32sQQQ")
+        action, method, _, old_size, old_hash, new_size, new_hash, offset, size, raw_size = \
+            take("<BBHQ32sQ32sQQQ")
         folder = groups[group][2]
         rel = os.path.join(*(folder.split("\\") if folder else []), *path.split("\\"))
-        old_file = os.path.join(old_dir, rel)
-        new_file = os.path.join(new_dir, rel)
+        old_file, new_file = os.path.join(old_dir, rel), os.path.join(new_dir, rel)
         if action in (1, 3):
             old = open(old_file, "rb").read()
             if len(old) != old_size or hashlib.sha256(old).digest() != old_hash:
