@@ -216,7 +216,7 @@ TEST_F(FindOruPathTest, ASeededFolderTakesTheShortPath) {
 TEST(ReadPathsValue, CreatesTheMissingKey) {
     TTestProduct product;
     EXPECT_EQ(ReadPathsValue(product.Name(), "ORU_PATH"), "");
-    EXPECT_TRUE(product.KeyExists());
+    EXPECT_TRUE(product.KeyExists("\\Paths"));
     product.Set("ORU_PATH", "C:\\Apps\\");
     EXPECT_EQ(ReadPathsValue(product.Name(), "ORU_PATH"), "C:\\Apps\\");
 }

@@ -85,10 +85,12 @@ class TTestProduct {
         detail::SetString(key, value, data, type);
         ::RegCloseKey(key);
     }
-    bool KeyExists() const {
+    // The product's key, or with subKey ("\\Paths") one below it.
+    bool KeyExists(const std::string& subKey = "") const {
         HKEY key = nullptr;
+        const std::string path = kCompanyKey + name_ + subKey;
         const bool exists =
-            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
         ::RegCloseKey(key);
         return exists;
     }
