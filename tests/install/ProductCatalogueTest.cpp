@@ -45,7 +45,6 @@ TEST_F(CatalogueTest, TheOddDescriptorsAnswerAsStored) {
         {8, "Batchlib", "Batchlib", "", "Data\\", ""},
         {9, "VerantoApi.dll", "Veranto API Platform", "", "Data\\", ""},
         {10, "Parcelon 2010", "Sidecar Interface", "parcelon.exe", "Data Files\\", ""},
-        {0x80, "", "ORU Update", "", "Data\\", ""},
         {11, "", "ORU Update", "", "Data\\", ""},
     };
     for (const Row& r : rows) {

@@ -34,7 +34,7 @@ TEST(DateTime, EncodesKnownDaysAndRefusesImpossibleOnes) {
 
 TEST(DateTime, DecodesBackToTheFieldsWithWeekday) {
     for (auto f : {Fields(2021, 7, 14, 9, 30, 42, 123), Fields(1601, 1, 1), Fields(1899, 12, 29, 6),
-                   Fields(1, 1, 1, 23, 59, 59, 999), Fields(2000, 2, 29, 0, 0, 1),
+                   Fields(1, 1, 1, 23, 59, 59, 999), Fields(2000, 2, 29, 0, 0, 1), Fields(2021, 3, 1),
                    Fields(9999, 12, 31, 12)}) {
         TSystemTime back;
         ASSERT_TRUE(TryDecodeDateTime(Encoded(f), back)) << Encoded(f);

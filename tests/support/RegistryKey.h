@@ -55,15 +55,13 @@ class TRegistryKey {
   private:
     using Stored = std::optional<std::pair<DWORD, std::vector<BYTE>>>;
     void Save(const std::string& value) {
-        if (saved_.count(value))
-            return;
+        const auto [old, first] = saved_.try_emplace(value);
         DWORD type = 0, size = 0;
-        Stored& old = saved_[value];
-        if (::RegQueryValueExA(key_, value.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-            std::vector<BYTE> data(size);
-            ::RegQueryValueExA(key_, value.c_str(), nullptr, &type, data.data(), &size);
-            old = std::make_pair(type, data);
-        }
+        if (!first || ::RegQueryValueExA(key_, value.c_str(), nullptr, &type, nullptr, &size))
+            return;
+        std::vector<BYTE> data(size);
+        ::RegQueryValueExA(key_, value.c_str(), nullptr, &type, data.data(), &size);
+        old->second = std::make_pair(type, data);
     }
 
     HKEY key_ = nullptr;
@@ -72,8 +70,7 @@ class TRegistryKey {
 
 class TTestProduct {
   public:
-    TTestProduct() : TTestProduct("OruTest-" + std::to_string(std::random_device{}())) {}
-    explicit TTestProduct(std::string name) : name_(std::move(name)) {}
+    TTestProduct() : name_("OruTest-" + std::to_string(std::random_device{}())) {}
     ~TTestProduct() { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_).c_str()); }
     TTestProduct(const TTestProduct&) = delete;
     TTestProduct& operator=(const TTestProduct&) = delete;
@@ -88,10 +85,12 @@ class TTestProduct {
         detail::SetString(key, value, data, type);
         ::RegCloseKey(key);
     }
-    bool KeyExists() const {
+    // The product's key, or with subKey ("\\Paths") one below it.
+    bool KeyExists(const std::string& subKey = "") const {
         HKEY key = nullptr;
+        const std::string path = kCompanyKey + name_ + subKey;
         const bool exists =
-            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kCompanyKey + name_).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
         ::RegCloseKey(key);
         return exists;
     }

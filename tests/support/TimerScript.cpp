@@ -14,22 +14,19 @@ struct WindowSearch {
     HWND found;
 };
 
-BOOL CALLBACK FindWindowOfThread(HWND hwnd, LPARAM param)
-{
+BOOL CALLBACK FindWindowOfThread(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<WindowSearch*>(param);
     char name[16] = {}, caption[256] = {};
     GetClassNameA(hwnd, name, sizeof name);
     GetWindowTextA(hwnd, caption, sizeof caption);
-    if (lstrcmpA(name, search->className) == 0 && IsWindowVisible(hwnd) &&
-        (!search->caption || *search->caption == caption)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    if (lstrcmpA(name, search->className) != 0 || !IsWindowVisible(hwnd) ||
+        (search->caption && *search->caption != caption))
+        return TRUE;
+    search->found = hwnd;
+    return FALSE;
 }
 
-HWND FindThreadWindow(const char* className, const std::string* caption)
-{
+HWND FindThreadWindow(const char* className, const std::string* caption) {
     WindowSearch search{className, caption, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), FindWindowOfThread, reinterpret_cast<LPARAM>(&search));
     return search.found;
@@ -37,21 +34,19 @@ HWND FindThreadWindow(const char* className, const std::string* caption)
 
 } // namespace
 
-TimerScript::TimerScript(std::vector<std::function<void()>> steps, UINT intervalMs) : steps_(std::move(steps))
-{
+TimerScript::TimerScript(std::vector<std::function<void()>> steps, UINT intervalMs)
+    : steps_(std::move(steps)) {
     ActiveScript = this;
     timer_ = SetTimer(nullptr, 0, intervalMs, &TimerScript::Tick);
 }
 
-TimerScript::~TimerScript()
-{
+TimerScript::~TimerScript() {
     if (timer_)
         KillTimer(nullptr, timer_);
     ActiveScript = nullptr;
 }
 
-void CALLBACK TimerScript::Tick(HWND, UINT, UINT_PTR, DWORD)
-{
+void CALLBACK TimerScript::Tick(HWND, UINT, UINT_PTR, DWORD) {
     TimerScript* script = ActiveScript;
     if (!script)
         return;
@@ -69,8 +64,7 @@ HWND FindThreadMessageBox() { return FindThreadWindow("#32770", nullptr); }
 
 HWND FindThreadForm(const std::string& caption) { return FindThreadWindow("OruForm", &caption); }
 
-std::string MessageBoxText(HWND box)
-{
+std::string MessageBoxText(HWND box) {
     char text[1024] = {};
     // The message text is the static control with id 0xFFFF.
     GetDlgItemTextA(box, 0xFFFF, text, sizeof text);

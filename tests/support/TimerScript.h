@@ -12,7 +12,7 @@
 namespace oru::test {
 
 class TimerScript {
-public:
+  public:
     explicit TimerScript(std::vector<std::function<void()>> steps, UINT intervalMs = 20);
     ~TimerScript();
     TimerScript(const TimerScript&) = delete;
@@ -21,7 +21,7 @@ public:
     // How many steps have started.
     size_t StepsStarted() const { return next_; }
 
-private:
+  private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     std::vector<std::function<void()>> steps_;
     size_t next_ = 0;
